@@ -1,0 +1,26 @@
+#pragma once
+
+// Failure texts of the transport. The server side and the tests compare
+// against these very strings.
+namespace ipc::errors {
+
+inline constexpr const char* cannotCreateNamedMutex = "Cannot create NamedMutex";
+inline constexpr const char* cannotOpenNamedMutex = "Cannot open NamedMutex";
+inline constexpr const char* cannotCreateMutex = "Cannot create or open NamedMutex";
+
+inline constexpr const char* errorCreatingEvent = "Error creating event in NamedCondition";
+inline constexpr const char* errorOpeningEvent = "Error opening event in NamedCondition";
+inline constexpr const char* waitFailed = "Wait failed in NamedCondition::timed_wait";
+
+inline constexpr const char* cannotCreateMapping = "IPC cannot create file mapping";
+inline constexpr const char* cannotMapView = "IPC cannot map view of file";
+
+// Our own guards against a peer that wrote nonsense into shared memory or a
+// caller that passes more than a cell holds.
+inline constexpr const char* malformedQueue = "IPC message queue region is malformed";
+inline constexpr const char* messageTooLarge = "IPC message larger than a queue cell";
+
+inline constexpr const char* unableToLaunch = " Unable to launch server at ";
+inline constexpr const char* launchErrorCode = "\nError : ";
+
+} // namespace ipc::errors

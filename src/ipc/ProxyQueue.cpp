@@ -1,0 +1,11 @@
+#include "ipc/ProxyQueue.h"
+
+#include "ipc/MessageQueue.h"
+
+namespace ipc {
+
+ProxyQueue::ProxyQueue(const std::string& name, bool create)
+    : queue_(create ? new MessageQueue(ipc::create, name, capacity, cellSize)
+                    : new MessageQueue(ipc::open, name)) {}
+
+} // namespace ipc
