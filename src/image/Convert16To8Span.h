@@ -1,0 +1,34 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace image {
+
+// The 16 -> 8 sample rule, rounding to nearest: 32768 (the host's 16-bit full
+// scale) becomes 255. Inputs above 32768 are outside the host's range; they
+// saturate at 255 here and in every vector variant alike.
+inline std::uint8_t convert16To8Sample(std::uint16_t value) {
+    const std::uint32_t scaled = (std::uint32_t{value} * 255U + 16384U) >> 15;
+    return static_cast<std::uint8_t>(scaled > 255U ? 255U : scaled);
+}
+
+// Span variants: `count` samples from `source` to `destination`, which must not
+// overlap. The vector variants take sixteen samples per step and finish the
+// remainder with the scalar rule; the AVX2 one may only run where
+// cpuHasAvx2() holds. They are exposed so that tests and benchmarks can hold
+// each one to the scalar rule.
+void convert16To8Span_scalar(const std::uint16_t* source, std::uint8_t* destination,
+                             std::size_t count);
+void convert16To8Span_sse2(const std::uint16_t* source, std::uint8_t* destination,
+                           std::size_t count);
+void convert16To8Span_avx2(const std::uint16_t* source, std::uint8_t* destination,
+                           std::size_t count);
+
+bool cpuHasAvx2();
+
+// Picks the widest variant this processor runs; overlapping or short spans go
+// through the scalar loop, front to back.
+void convert16To8Span(const std::uint16_t* source, std::uint8_t* destination, std::size_t count);
+
+} // namespace image

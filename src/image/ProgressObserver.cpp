@@ -1,0 +1,7 @@
+#include "image/ProgressObserver.h"
+
+namespace image {
+
+ProgressObserver::~ProgressObserver() = default;
+
+} // namespace image
