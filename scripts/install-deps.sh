@@ -4,8 +4,8 @@
 set -euo pipefail
 
 packages=(
-  g++ cmake ninja-build make pkg-config
-  googletest libboost-dev liblcms2-dev libpng-dev
+  g++ cmake ninja-build make pkg-config python3
+  googletest libboost-dev libstb-dev
   g++-mingw-w64-x86-64-posix wine64 xvfb xauth
   clang libclang-rt-14-dev
 )

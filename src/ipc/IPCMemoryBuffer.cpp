@@ -19,7 +19,9 @@ IPCMemoryBuffer::IPCMemoryBuffer(const std::string& prefix, const std::string& s
 
 IPCMemoryBuffer::~IPCMemoryBuffer() = default;
 
-void IPCMemoryBuffer::release() { region_.reset(); }
+void IPCMemoryBuffer::release() {
+    region_.reset();
+}
 
 void IPCMemoryBuffer::map() {
     release();
@@ -58,7 +60,9 @@ unsigned char* IPCMemoryBuffer::data() const {
     return region_ ? region_->data() + headerSize : nullptr;
 }
 
-std::int64_t IPCMemoryBuffer::size() const { return region_ ? size_ : 0; }
+std::int64_t IPCMemoryBuffer::size() const {
+    return region_ ? size_ : 0;
+}
 
 std::size_t IPCMemoryBuffer::capacity() const {
     return region_ ? region_->size() - headerSize : 0;

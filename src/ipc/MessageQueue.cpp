@@ -26,8 +26,7 @@ std::int64_t payloadSize(std::int64_t capacity, std::int64_t cellSize) {
 
 } // namespace
 
-MessageQueue::MessageQueue(CreateMode, const std::string& name, int maxMessages,
-                           int maxMessageSize)
+MessageQueue::MessageQueue(CreateMode, const std::string& name, int maxMessages, int maxMessageSize)
     : name_(name) {
     mutex_ = boost::shared_ptr<NamedMutex>(new NamedMutex(create, name + mutexSuffix));
     sentCondition_ =
@@ -89,7 +88,9 @@ std::size_t MessageQueue::readIndex() const {
     return static_cast<std::size_t>(((stored % count) + count) % count);
 }
 
-unsigned char* MessageQueue::cell(std::size_t index) const { return cells_ + index * cellSize_; }
+unsigned char* MessageQueue::cell(std::size_t index) const {
+    return cells_ + index * cellSize_;
+}
 
 bool MessageQueue::findFreeCell(std::size_t& cell) const {
     const std::size_t start = readIndex();

@@ -16,8 +16,12 @@ Mutex::Mutex() : handle_(platform::createMutex(std::string())) {
 
 Mutex::~Mutex() = default;
 
-void Mutex::lock() { handle_->lock(); }
+void Mutex::lock() {
+    handle_->lock();
+}
 
-void Mutex::unlock() { handle_->unlock(); }
+void Mutex::unlock() {
+    handle_->unlock();
+}
 
 } // namespace ipc

@@ -24,9 +24,8 @@ std::uint32_t* waitersWord(IPCMemoryBuffer& buffer) {
 } // namespace
 
 NamedCondition::NamedCondition(CreateMode, const std::string& name)
-    : counterBuffer_(std::make_unique<IPCMemoryBuffer>(name, std::string(),
-                                                       static_cast<int>(sizeof(std::uint32_t)),
-                                                       false)),
+    : counterBuffer_(std::make_unique<IPCMemoryBuffer>(
+          name, std::string(), static_cast<int>(sizeof(std::uint32_t)), false)),
       waiters_(waitersWord(*counterBuffer_)) {
     *waiters_ = 0;
     signalEvent_ = platform::createEvent(name + signalEventSuffix);
@@ -68,8 +67,12 @@ void NamedCondition::timed_wait(IMutex& held, unsigned timeoutMs) {
     held.lock();
 }
 
-void NamedCondition::notify_one() { signalEvent_->set(); }
+void NamedCondition::notify_one() {
+    signalEvent_->set();
+}
 
-void NamedCondition::closeEventForTest() { signalEvent_->close(); }
+void NamedCondition::closeEventForTest() {
+    signalEvent_->close();
+}
 
 } // namespace ipc

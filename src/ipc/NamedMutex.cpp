@@ -7,8 +7,7 @@
 
 namespace ipc {
 
-NamedMutex::NamedMutex(CreateMode, const std::string& name)
-    : handle_(platform::createMutex(name)) {
+NamedMutex::NamedMutex(CreateMode, const std::string& name) : handle_(platform::createMutex(name)) {
     if (!handle_) {
         throw std::runtime_error(errors::cannotCreateNamedMutex);
     }
@@ -22,8 +21,12 @@ NamedMutex::NamedMutex(OpenMode, const std::string& name) : handle_(platform::op
 
 NamedMutex::~NamedMutex() = default;
 
-void NamedMutex::lock() { handle_->lock(); }
+void NamedMutex::lock() {
+    handle_->lock();
+}
 
-void NamedMutex::unlock() { handle_->unlock(); }
+void NamedMutex::unlock() {
+    handle_->unlock();
+}
 
 } // namespace ipc

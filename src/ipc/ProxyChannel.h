@@ -16,7 +16,7 @@ public:
     // Builds the request queue, then the response queue, both created or
     // both opened.
     ProxyChannel(const std::string& requestQueueName, const std::string& responseQueueName,
-                 bool create);
+                 bool createQueues);
 
     // Asker's side: a request out, its answer in.
     bool send(const void* data, std::size_t size, unsigned timeoutMs);

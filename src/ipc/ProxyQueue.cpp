@@ -4,8 +4,8 @@
 
 namespace ipc {
 
-ProxyQueue::ProxyQueue(const std::string& name, bool create)
-    : queue_(create ? new MessageQueue(ipc::create, name, capacity, cellSize)
-                    : new MessageQueue(ipc::open, name)) {}
+ProxyQueue::ProxyQueue(const std::string& name, bool createQueue)
+    : queue_(createQueue ? new MessageQueue(ipc::create, name, capacity, cellSize)
+                         : new MessageQueue(ipc::open, name)) {}
 
 } // namespace ipc

@@ -14,7 +14,7 @@ public:
     static constexpr int capacity = 10;
     static constexpr int cellSize = 768;
 
-    ProxyQueue(const std::string& name, bool create);
+    ProxyQueue(const std::string& name, bool createQueue);
 
     MessageQueue& queue() const { return *queue_; }
 

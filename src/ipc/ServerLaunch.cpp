@@ -51,8 +51,8 @@ std::string getServerPath() {
 
 std::string launchArguments(const std::string& connectionName, std::uint32_t processId) {
     std::ostringstream arguments;
-    arguments << " -server:" << connectionName << " -clientpid:"
-              << static_cast<std::int32_t>(processId);
+    arguments << " -server:" << connectionName
+              << " -clientpid:" << static_cast<std::int32_t>(processId);
     return arguments.str();
 }
 

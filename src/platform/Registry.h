@@ -9,8 +9,7 @@ namespace platform {
 
 // Reads the value, without its terminating NUL. False when the key or the
 // value cannot be read.
-bool readMachineValue(const std::string& keyPath, const std::string& valueName,
-                      std::string& value);
+bool readMachineValue(const std::string& keyPath, const std::string& valueName, std::string& value);
 
 // Writes the value, creating the key. For installers and tests.
 bool writeMachineValue(const std::string& keyPath, const std::string& valueName,

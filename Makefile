@@ -1,0 +1,57 @@
+# Two commands do everything on a fresh Debian machine:
+#   make demo   builds the Linux flavour and runs the main job on a built-in default
+#   make test   builds Linux, Linux with sanitizers and Win64, and runs every test
+# Missing Debian packages are installed first (needs root or sudo).
+
+JOBS ?= $(shell nproc)
+CTEST_ARGS ?=
+
+.PHONY: all deps linux linux-asan win64 test test-linux test-asan test-win64 demo bench format tidy clean
+
+all: linux
+
+deps:
+	@scripts/install-deps.sh
+
+linux: deps
+	@cmake --preset linux >/dev/null
+	@cmake --build --preset linux -j $(JOBS)
+
+linux-asan: deps
+	@cmake --preset linux-asan >/dev/null
+	@cmake --build --preset linux-asan -j $(JOBS)
+
+win64: deps
+	@cmake --preset win64 >/dev/null
+	@cmake --build --preset win64 -j $(JOBS)
+
+test: test-linux test-asan test-win64
+
+test-linux: linux
+	@echo "=== Linux tests ==="
+	@ctest --preset linux -j $(JOBS) $(CTEST_ARGS)
+
+test-asan: linux-asan
+	@echo "=== Linux tests under AddressSanitizer and UndefinedBehaviorSanitizer ==="
+	@ctest --preset linux-asan -j $(JOBS) $(CTEST_ARGS)
+
+test-win64: win64
+	@echo "=== Win64 tests under Wine ==="
+	@scripts/wine-ctest.sh build/win64 -j $(JOBS) --timeout 300 $(CTEST_ARGS)
+
+demo: linux
+	@build/linux/bin/solvanta-demo
+
+bench: deps
+	@cmake --preset linux-release >/dev/null
+	@cmake --build --preset linux-release -j $(JOBS)
+	@scripts/run-bench.sh build/linux-release/bin
+
+format:
+	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
+
+tidy: linux
+	@git ls-files 'src/*.cpp' | xargs clang-tidy -p build/linux --quiet
+
+clean:
+	@rm -rf build

@@ -1,0 +1,182 @@
+// Cross-process round trip of one 768-byte message through a request queue
+// and an answer queue, against two baselines between the same two processes:
+// a futex ping-pong on a word in shared memory and a pair of pipes.
+#include "ipc/MessageQueue.h"
+
+#include <linux/futex.h>
+#include <sys/mman.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr int warmup = 2000;
+constexpr int rounds = 20000;
+constexpr std::size_t messageSize = 768;
+using Message = std::array<unsigned char, messageSize>;
+using Clock = std::chrono::steady_clock;
+
+long futex(std::atomic<std::uint32_t>* word, int op, std::uint32_t value) {
+    return syscall(SYS_futex, reinterpret_cast<std::uint32_t*>(word), op, value, nullptr, nullptr,
+                   0);
+}
+
+// Waits until the word holds `wanted`.
+void awaitValue(std::atomic<std::uint32_t>& word, std::uint32_t wanted) {
+    for (;;) {
+        const std::uint32_t seen = word.load();
+        if (seen == wanted) {
+            return;
+        }
+        futex(&word, FUTEX_WAIT, seen);
+    }
+}
+
+void publish(std::atomic<std::uint32_t>& word, std::uint32_t value) {
+    word.store(value);
+    futex(&word, FUTEX_WAKE, 1);
+}
+
+struct Stats {
+    double median, p10, p90;
+};
+
+Stats summarise(std::vector<double>& samples) {
+    std::sort(samples.begin(), samples.end());
+    const auto at = [&](double q) {
+        return samples[static_cast<std::size_t>(q * static_cast<double>(samples.size() - 1))];
+    };
+    return {at(0.5), at(0.1), at(0.9)};
+}
+
+template <typename RoundTrip> Stats measure(RoundTrip roundTrip) {
+    for (int i = 0; i < warmup; ++i) {
+        roundTrip();
+    }
+    std::vector<double> samples;
+    samples.reserve(rounds);
+    for (int i = 0; i < rounds; ++i) {
+        const auto start = Clock::now();
+        roundTrip();
+        samples.push_back(std::chrono::duration<double, std::micro>(Clock::now() - start).count());
+    }
+    return summarise(samples);
+}
+
+void print(const char* what, const Stats& s) {
+    std::printf("  %-34s median %7.2f us   p10 %7.2f   p90 %7.2f\n", what, s.median, s.p10, s.p90);
+}
+
+bool readAll(int fd, unsigned char* data, std::size_t size) {
+    while (size > 0) {
+        const ssize_t n = read(fd, data, size);
+        if (n <= 0) {
+            return false;
+        }
+        data += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+bool writeAll(int fd, const unsigned char* data, std::size_t size) {
+    while (size > 0) {
+        const ssize_t n = write(fd, data, size);
+        if (n <= 0) {
+            return false;
+        }
+        data += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+} // namespace
+
+int main() {
+    const std::string tag = "bench" + std::to_string(getpid());
+    ipc::MessageQueue request(ipc::create, "vtipcreq" + tag, 10, messageSize);
+    ipc::MessageQueue answer(ipc::create, "vtipcrsp" + tag, 10, messageSize);
+
+    void* page = mmap(nullptr, 4096, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
+    if (page == MAP_FAILED) {
+        std::perror("mmap");
+        return 1;
+    }
+    auto* word = new (page) std::atomic<std::uint32_t>(0);
+    int toPeer[2];
+    int fromPeer[2];
+    if (pipe(toPeer) != 0 || pipe(fromPeer) != 0) {
+        std::perror("pipe");
+        return 1;
+    }
+    const int total = warmup + rounds;
+
+    const pid_t peer = fork();
+    if (peer == 0) {
+        // The answering process: the same one for all three exchanges.
+        ipc::MessageQueue peerRequest(ipc::open, "vtipcreq" + tag);
+        ipc::MessageQueue peerAnswer(ipc::open, "vtipcrsp" + tag);
+        Message message{};
+        std::size_t size = 0;
+        unsigned priority = 0;
+        for (int i = 0; i < total; ++i) {
+            while (
+                !peerRequest.timed_receive(message.data(), message.size(), size, priority, 250)) {
+            }
+            peerAnswer.timed_send(message.data(), message.size(), 0, 10000);
+        }
+        for (std::uint32_t i = 1; i <= 2 * static_cast<std::uint32_t>(total); i += 2) {
+            awaitValue(*word, i);
+            publish(*word, i + 1);
+        }
+        for (int i = 0; i < total; ++i) {
+            if (!readAll(toPeer[0], message.data(), message.size()) ||
+                !writeAll(fromPeer[1], message.data(), message.size())) {
+                _exit(1);
+            }
+        }
+        _exit(0);
+    }
+
+    Message message{};
+    message.fill(0x5A);
+    std::size_t size = 0;
+    unsigned priority = 0;
+    const Stats queue = measure([&] {
+        request.timed_send(message.data(), message.size(), 0, 10000);
+        while (!answer.timed_receive(message.data(), message.size(), size, priority, 60000)) {
+        }
+    });
+    std::uint32_t next = 1;
+    const Stats futexes = measure([&] {
+        publish(*word, next);
+        awaitValue(*word, next + 1);
+        next += 2;
+    });
+    const Stats pipes = measure([&] {
+        writeAll(toPeer[1], message.data(), message.size());
+        readAll(fromPeer[0], message.data(), message.size());
+    });
+    int status = 0;
+    waitpid(peer, &status, 0);
+
+    std::printf("Round trip of one %zu-byte message between two processes (%d rounds):\n",
+                messageSize, rounds);
+    print("MessageQueue request + answer", queue);
+    print("futex ping-pong (baseline)", futexes);
+    print("pipe pair, 768 bytes (baseline)", pipes);
+    std::printf("  ratio MessageQueue / futex: %.2f   MessageQueue / pipes: %.2f\n",
+                queue.median / futexes.median, queue.median / pipes.median);
+    return status == 0 ? 0 : 1;
+}

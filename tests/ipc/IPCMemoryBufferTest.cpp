@@ -1,0 +1,149 @@
+#include "ipc/IPCMemoryBuffer.h"
+#include "PeerControl.h"
+#include "TestSupport.h"
+#include "ipc/Errors.h"
+#include "ipc/InterProcessException.h"
+#include "platform/Process.h"
+#include "platform/SharedRegion.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+#include <string>
+
+using ipc::IPCMemoryBuffer;
+using testing_support::finishHelper;
+using testing_support::startHelper;
+using testing_support::uniqueName;
+
+namespace {
+
+std::int64_t header(const IPCMemoryBuffer& buffer) {
+    std::int64_t size = 0;
+    std::memcpy(&size, buffer.data() - IPCMemoryBuffer::headerSize, sizeof size);
+    return size;
+}
+
+} // namespace
+
+TEST(IPCMemoryBuffer, ComposesNamesFromPrefixSuffixAndCounter) {
+    const std::string pid = std::to_string(platform::currentProcessId());
+    const std::string stem = uniqueName("Names");
+    struct Case {
+        std::string prefix, suffix;
+        bool uniqueSuffix;
+        std::string expected;
+    } cases[] = {
+        {"GetParams" + stem, pid, true, "GetParams" + stem + pid + "0"},
+        {stem, "4321", true, stem + "43210"},
+        {stem + "exact", "", false, stem + "exact"},
+    };
+    for (const Case& c : cases) {
+        IPCMemoryBuffer buffer(c.prefix, c.suffix, 16, c.uniqueSuffix);
+        EXPECT_EQ(buffer.name(), c.expected);
+        EXPECT_EQ(buffer.size(), 16);
+        EXPECT_EQ(header(buffer), 16) << "the first 8 bytes hold the payload size";
+    }
+}
+
+TEST(IPCMemoryBuffer, EmptyBufferHasNoDataAndNoSize) {
+    IPCMemoryBuffer buffer(true);
+    EXPECT_EQ(buffer.data(), nullptr);
+    EXPECT_EQ(buffer.size(), 0);
+    EXPECT_EQ(buffer.capacity(), 0u);
+    EXPECT_TRUE(buffer.name().empty());
+}
+
+TEST(IPCMemoryBuffer, OpeningAMissingNameFailsAndLeavesTheBufferEmpty) {
+    IPCMemoryBuffer buffer(false);
+    buffer.setName(uniqueName("nobody-made-this"));
+    try {
+        buffer.map();
+        FAIL() << "opening a missing region succeeded";
+    } catch (const ipc::InterProcessException& failure) {
+        EXPECT_STREQ(failure.what(), ipc::errors::cannotCreateMapping);
+    }
+    EXPECT_EQ(buffer.data(), nullptr);
+    EXPECT_EQ(buffer.size(), 0);
+}
+
+TEST(IPCMemoryBuffer, OpenerReadsTheSizeFromTheHeaderAndSharesThePayload) {
+    const std::string name = uniqueName("shared");
+    IPCMemoryBuffer creator(name, "", 4, false);
+    std::memcpy(creator.data(), "abcd", 4);
+
+    IPCMemoryBuffer opener(false);
+    opener.setName(name);
+    opener.map();
+    EXPECT_EQ(opener.size(), 4);
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(opener.data()), 4), "abcd");
+    std::memcpy(opener.data(), "wxyz", 4);
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(creator.data()), 4), "wxyz");
+}
+
+TEST(IPCMemoryBuffer, RemappingReleasesTheOldRegion) {
+    const std::string first = uniqueName("first");
+    const std::string second = uniqueName("second");
+    IPCMemoryBuffer a(first, "", 8, false);
+    IPCMemoryBuffer b(second, "", 32, false);
+
+    IPCMemoryBuffer opener(false);
+    opener.setName(first);
+    opener.map();
+    EXPECT_EQ(opener.size(), 8);
+    opener.setName(second);
+    opener.map();
+    EXPECT_EQ(opener.size(), 32);
+    EXPECT_EQ(opener.name(), second);
+}
+
+TEST(IPCMemoryBuffer, CapacityIsWhatIsMappedWhateverTheHeaderClaims) {
+    // A name re-used with a larger size opens the smaller existing region,
+    // and a peer may write any number into the header: neither moves the
+    // bounds that users copy within.
+    const std::string name = uniqueName("reused");
+    IPCMemoryBuffer existing(name, "", 64, false);
+    const std::size_t mapped = existing.capacity();
+    ASSERT_GE(mapped, 64u);
+
+    IPCMemoryBuffer bigger(name, "", 1 << 20, false);
+    EXPECT_EQ(bigger.size(), 1 << 20);
+    EXPECT_EQ(bigger.capacity(), mapped);
+    EXPECT_FALSE(bigger.contains(0, 1 << 20));
+    EXPECT_TRUE(bigger.contains(0, 64));
+
+    const std::int64_t claim = std::int64_t{1} << 40;
+    std::memcpy(existing.data() - IPCMemoryBuffer::headerSize, &claim, sizeof claim);
+    IPCMemoryBuffer opener(false);
+    opener.setName(name);
+    opener.map();
+    EXPECT_EQ(opener.size(), claim);
+    EXPECT_EQ(opener.capacity(), mapped);
+    EXPECT_FALSE(opener.contains(0, static_cast<std::size_t>(mapped) + 1));
+    EXPECT_FALSE(opener.contains(mapped, 1));
+    EXPECT_TRUE(opener.contains(mapped, 0));
+}
+
+TEST(IPCMemoryBuffer, NegativeSizesAreRefused) {
+    EXPECT_THROW(IPCMemoryBuffer(uniqueName("negative"), "", -1, false),
+                 ipc::InterProcessException);
+}
+
+TEST(IPCMemoryBuffer, AnotherProcessReadsWhatWeWroteAndAnswers) {
+    const std::string controlName = uniqueName("ctl");
+    IPCMemoryBuffer controlBuffer(controlName, "", sizeof(PeerControl), false);
+    PeerControl& block = control(controlBuffer);
+
+    const std::string name = uniqueName("exchange");
+    IPCMemoryBuffer region(name, "", 12, false);
+    std::memcpy(region.data(), "ping from us", 12);
+
+    auto peer = startHelper("ipc_peer", "region-exchange " + controlName + " " + name);
+    ASSERT_TRUE(peer);
+    ASSERT_TRUE(awaitStage(block, 1));
+    EXPECT_EQ(finishHelper(*peer), 0u);
+    EXPECT_EQ(block.value, 12) << "the peer learns the size from the header";
+    EXPECT_STREQ(block.text, "ping from us");
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(region.data()), 4), "pong");
+}
