@@ -1,0 +1,38 @@
+#include "HostTestSupport.h"
+
+#include "platform/Module.h"
+
+#include <gtest/gtest.h>
+
+namespace host_testing {
+
+std::string testFilterPath() {
+    std::string self;
+    if (!platform::moduleFileName(self, 4096)) {
+        ADD_FAILURE() << "cannot find the path of the running test";
+    }
+    return self.substr(0, self.rfind(platform::kPathSeparator) + 1) + TEST_FILTER_FILE;
+}
+
+void loadTestFilter(host::FilterHost& host) {
+    std::string error;
+    ASSERT_TRUE(host.loadPlugin(testFilterPath(), error)) << error;
+}
+
+std::uint32_t patternValue(int x, int y, int plane, std::uint32_t maxValue) {
+    return static_cast<std::uint32_t>(x * 7 + y * 13 + plane * 29) % (maxValue + 1);
+}
+
+host::Document patternDocument(host::ColorMode mode, int depth, int width, int height) {
+    host::Document document(mode, depth, width, height);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            for (int p = 0; p < document.planes(); ++p) {
+                document.setSample(x, y, p, patternValue(x, y, p, document.maxValue()));
+            }
+        }
+    }
+    return document;
+}
+
+} // namespace host_testing

@@ -1,0 +1,34 @@
+#pragma once
+
+#include "host/FilterHost.h"
+#include "hostapi/FilterInterface.h"
+
+#include <string>
+
+namespace host_testing {
+
+// The test filter library beside the running test.
+std::string testFilterPath();
+
+// A host with the test filter loaded (the test fails when it cannot load).
+void loadTestFilter(host::FilterHost& host);
+
+// A suite table as the plug-in would acquire it; null when refused.
+template <typename Suite> const Suite* acquire(host::FilterHost& host) {
+    const void* table = nullptr;
+    if (host.basicSuite()->AcquireSuite(Suite::suiteName, Suite::suiteVersion, &table) != 0) {
+        return nullptr;
+    }
+    return static_cast<const Suite*>(table);
+}
+
+template <typename Suite> void release(host::FilterHost& host) {
+    host.basicSuite()->ReleaseSuite(Suite::suiteName, Suite::suiteVersion);
+}
+
+// A document whose samples tell where they are: plane p of pixel (x, y)
+// holds (x * 7 + y * 13 + p * 29) mod (max + 1).
+host::Document patternDocument(host::ColorMode mode, int depth, int width, int height);
+std::uint32_t patternValue(int x, int y, int plane, std::uint32_t maxValue);
+
+} // namespace host_testing
