@@ -1,9 +1,11 @@
 #include "platform/posix/ObjectFile.h"
 
 #include <atomic>
+#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <climits>
+#include <cstdlib>
 #include <cstring>
 #include <utility>
 
@@ -19,7 +21,27 @@ namespace platform::posix {
 namespace {
 
 const char* const directoryPath = "/dev/shm";
-const char* const filePrefix = "solvanta.";
+const char* const filePrefix = "solvanta";
+
+// Every file of ours starts with "solvanta", then "." for the default
+// namespace or "-<namespace>." for the one named by SOLVANTA_OBJECT_NAMESPACE
+// (letters and digits only). Test runs use a namespace of their own, so that
+// concurrent runs on one machine neither meet nor count each other's objects.
+const std::string& namespacePrefix() {
+    static const std::string prefix = [] {
+        std::string space;
+        if (const char* value =
+                std::getenv("SOLVANTA_OBJECT_NAMESPACE")) { // NOLINT(concurrency-mt-unsafe)
+            for (const char* c = value; *c != '\0'; ++c) {
+                if (std::isalnum(static_cast<unsigned char>(*c)) != 0) {
+                    space += *c;
+                }
+            }
+        }
+        return std::string(filePrefix) + (space.empty() ? "." : "-" + space + ".");
+    }();
+    return prefix;
+}
 constexpr std::uint32_t headerMagic = 0x314C4F53; // "SOL1"
 
 struct Header {
@@ -123,10 +145,13 @@ std::vector<std::string> sweepLocked() {
     }
     const int directoryFd = ::dirfd(directory);
     const std::size_t prefixLength = std::strlen(filePrefix);
+    const std::string& ownPrefix = namespacePrefix();
     // A stream of our own, read under the guard.
     while (const dirent* entry = ::readdir(directory)) { // NOLINT(concurrency-mt-unsafe)
         const std::string fileName = entry->d_name;
-        if (fileName.compare(0, prefixLength, filePrefix) != 0) {
+        // Abandoned objects of every namespace go; only ours are listed.
+        if (fileName.compare(0, prefixLength, filePrefix) != 0 || fileName.size() <= prefixLength ||
+            (fileName[prefixLength] != '.' && fileName[prefixLength] != '-')) {
             continue;
         }
         const int fd =
@@ -138,8 +163,8 @@ std::vector<std::string> sweepLocked() {
         if (::fstat(fd, &status) == 0 && ownedRegularFile(status)) {
             if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
                 ::unlinkat(directoryFd, entry->d_name, 0);
-            } else {
-                remaining.push_back(unescapeName(fileName.substr(prefixLength)));
+            } else if (fileName.compare(0, ownPrefix.size(), ownPrefix) == 0) {
+                remaining.push_back(unescapeName(fileName.substr(ownPrefix.size())));
             }
         }
         ::close(fd);
@@ -201,7 +226,7 @@ AttachStatus ObjectFile::attach(const std::string& name, const Layout& layout,
         return AttachStatus::ok;
     }
 
-    const std::string fileName = filePrefix + escapeName(name);
+    const std::string fileName = namespacePrefix() + escapeName(name);
     if (fileName.size() > NAME_MAX) {
         return AttachStatus::refused;
     }

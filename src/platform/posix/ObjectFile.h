@@ -12,6 +12,7 @@ namespace platform::posix {
 // Named kernel objects, reproduced with files in /dev/shm.
 //
 // Every kind shares one namespace, as on Windows: the file "solvanta.<name>"
+// (or "solvanta-<space>.<name>" under SOLVANTA_OBJECT_NAMESPACE)
 // (characters a file name cannot hold escaped as %XX) starts with a small
 // header that tags its kind, and attaching to a name of another kind fails.
 //
