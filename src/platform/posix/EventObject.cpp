@@ -24,18 +24,27 @@ constexpr std::uint32_t infinite = 0xFFFFFFFF;
 // The event is one word in the object's memory, 1 while signalled, and waiters
 // sleep on it with a futex. A futex keeps no state of its own, so a waiter
 // that gets killed leaves nothing behind; a condition variable in shared
-// memory would keep counting it.
+// memory would keep counting it. A second word counts the threads about to
+// sleep, so that a set with nobody waiting costs no system call; a waiter
+// killed while counted only costs later sets a needless wake.
 class PosixEvent final : public EventObject {
 public:
     explicit PosixEvent(std::unique_ptr<ObjectFile> file)
         : file_(std::move(file)),
-          word_(static_cast<std::uint32_t*>(static_cast<void*>(file_->payload()))) {}
+          word_(static_cast<std::uint32_t*>(static_cast<void*>(file_->payload()))),
+          sleepers_(word_ + 1) {}
 
     void set() override {
         if (!file_) {
             return;
         }
         __atomic_store_n(word_, 1U, __ATOMIC_SEQ_CST);
+        // A waiter counts itself before it looks at the word, and the word is
+        // stored before the count is read: either it sees the signal or the
+        // count shows it here.
+        if (__atomic_load_n(sleepers_, __ATOMIC_SEQ_CST) == 0) {
+            return;
+        }
         // Every waiter wakes and races for the word; exactly one takes it and
         // the others sleep on. Waking only one could hand the signal to a
         // waiter that is killed before it takes it, stranding the others.
@@ -46,6 +55,19 @@ public:
         if (!file_) {
             return WaitResult::failed;
         }
+        if (consume()) {
+            return WaitResult::signalled;
+        }
+        __atomic_add_fetch(sleepers_, 1U, __ATOMIC_SEQ_CST);
+        const WaitResult result = sleep(timeoutMs);
+        __atomic_sub_fetch(sleepers_, 1U, __ATOMIC_SEQ_CST);
+        return result;
+    }
+
+    void close() override { file_.reset(); }
+
+private:
+    WaitResult sleep(std::uint32_t timeoutMs) {
         using Clock = std::chrono::steady_clock;
         const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
         for (;;) {
@@ -72,9 +94,6 @@ public:
         }
     }
 
-    void close() override { file_.reset(); }
-
-private:
     bool consume() {
         std::uint32_t expected = 1;
         return __atomic_compare_exchange_n(word_, &expected, 0U, false, __ATOMIC_SEQ_CST,
@@ -88,13 +107,14 @@ private:
 
     std::unique_ptr<ObjectFile> file_; // null once closed
     std::uint32_t* word_;
+    std::uint32_t* sleepers_;
 };
 
 } // namespace
 
 std::unique_ptr<EventObject> createEvent(const std::string& name) {
-    const ObjectFile::Layout layout{posix::ObjectKind::event, sizeof(std::uint32_t),
-                                    sizeof(std::uint32_t)};
+    const ObjectFile::Layout layout{posix::ObjectKind::event, 2 * sizeof(std::uint32_t),
+                                    2 * sizeof(std::uint32_t)};
     std::unique_ptr<ObjectFile> file;
     if (ObjectFile::attach(
             name, layout, Disposition::createOrOpen, [](unsigned char*, std::size_t) {}, file) !=
