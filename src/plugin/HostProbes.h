@@ -1,13 +1,11 @@
 #pragma once
 
-// What the plug-in asks of the host before and during a run: the big-document
-// opt-in, the colour-services probe, integer host properties and the
-// new-layer capability test. The probes answer false wherever the host lacks
-// a service or refuses a call.
+// The host probes of the entry point. The big-document opt-in is the entry
+// point's own; the other probes live with the proxy, whose records need them
+// too, and are named here as the entry point has always named them.
 
 #include "hostapi/FilterInterface.h"
-
-#include <cstdint>
+#include "proxy/HostProbes.h"
 
 namespace plugin {
 
@@ -15,47 +13,11 @@ namespace plugin {
 // fields, when the host has that record.
 void optInToBigDocuments(hostapi::FilterRecord* record) noexcept;
 
-// Which colour conversions the host's colour services accept, between the
-// three spaces the server works in.
-class ColorServicesTable {
-public:
-    // The first call converts one sample colour for each ordered pair of
-    // spaces; later calls do nothing. Without colour services every pair is
-    // unsupported and nothing is called.
-    void probe(const hostapi::FilterRecord* record) noexcept;
-    [[nodiscard]] bool probed() const { return probed_; }
-    // False when either space is not one of the probed ones.
-    [[nodiscard]] bool supports(hostapi::int16 source, hostapi::int16 destination) const;
-
-private:
-    bool probed_ = false;
-    bool supported_[3][3]{};
-};
-
-// Whether the plug-in may deliver its result as a new layer. The descriptor
-// registry is consulted the first time only; the host properties every time.
-class NewLayerCapability {
-public:
-    // Reads gFilterRecord and the acquired suites.
-    bool ask() noexcept;
-
-private:
-    void consultRegistry() noexcept;
-
-    bool notYetAsked_ = true;
-    bool enabled_ = false;
-    bool restrictedTo8Bit_ = false;
-};
-
-// The process-wide table, probed on the first call with a non-zero selector.
-void probeColorServices(const hostapi::FilterRecord* record) noexcept;
-bool ColorConversionSupported(hostapi::int16 source, hostapi::int16 destination);
-
-// The process-wide capability cache.
-bool NewLayerCapable() noexcept;
-
-// Whether the host's integer property `key` (class '8BIM') reads non-zero;
-// false when the host has no property callbacks or refuses the call.
-bool HostPropertySet(std::uint32_t key) noexcept;
+using proxy::ColorConversionSupported;
+using proxy::ColorServicesTable;
+using proxy::HostPropertySet;
+using proxy::NewLayerCapability;
+using proxy::NewLayerCapable;
+using proxy::probeColorServices;
 
 } // namespace plugin

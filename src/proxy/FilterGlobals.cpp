@@ -2,13 +2,42 @@
 
 #include "image/VTImageBuffer.h"
 #include "platform/DisplaySurface.h"
+#include "platform/Process.h"
+#include "proxy/MessageBuilders.h"
+#include "proxy/NamedBuffers.h"
 #include "proxy/ProcessGlobals.h"
 
+#include <boost/any.hpp>
+
 #include <cstdint>
+#include <cstring>
+#include <limits>
+#include <stdexcept>
+
+namespace {
+
+// The server's requests, in the order their handlers are registered.
+constexpr std::int32_t handledRequests[] = {msg::finish,    msg::cancel,       msg::endWithError,
+                                            msg::readInput, msg::readMask,     msg::writeOutput,
+                                            msg::pickColor, msg::convertColor, msg::convertImage,
+                                            msg::display,   msg::progress};
+
+std::string ownProcessId() {
+    return std::to_string(platform::currentProcessId());
+}
+
+} // namespace
 
 FilterGlobals::FilterGlobals()
-    : inputBuffer(false), outputBuffer(false), maskBuffer(false), displaySourceBuffer(false),
-      displayResultBuffer(false) {}
+    : inputBuffer(true), outputBuffer(true), maskBuffer(true), displaySourceBuffer(true),
+      displayResultBuffer(true) {
+    // The handlers themselves come with the filter run; until then each
+    // selector is known but empty, and a request for it fails with
+    // boost::bad_function_call.
+    for (const std::int32_t selector : handledRequests) {
+        registerHandler(selector, Handler());
+    }
+}
 
 FilterGlobals::~FilterGlobals() {
     // The mask first, then the buffers newest first, then the profile buffer;
@@ -33,4 +62,95 @@ void* FilterGlobals::hostWindow() {
     // An HWND travels in the record as a pointer-sized integer.
     const std::intptr_t window = gFilterRecord->platformData->hwnd;
     return reinterpret_cast<void*>(window); // NOLINT(performance-no-int-to-ptr)
+}
+
+void FilterGlobals::sendHostSettings() {
+    sendMessage(proxy::buildHostSettings(*this));
+}
+
+void FilterGlobals::sendDocumentInfo(const image::PixelRect& firstRect,
+                                     const image::PixelRect& secondRect, std::int32_t selector) {
+    sendMessage(proxy::buildDocumentInfo(*this, firstRect, secondRect, selector));
+}
+
+void FilterGlobals::sendNewLayerFlag() {
+    msgNewLayerFlag flag{};
+    flag.selector = msg::newLayerFlag;
+    flag.newLayer = newLayerFlag ? 1 : 0;
+    sendMessage(flag);
+}
+
+void FilterGlobals::startInteractive() {
+    sendMessage(msgBase{msg::startInteractive});
+}
+
+void FilterGlobals::startRender() {
+    sendMessage(msgBase{msg::startRender});
+}
+
+proxy::ParameterMap FilterGlobals::getParameters(unsigned sliceMs) {
+    const std::int32_t size =
+        postMessage<msgGetParametersSizeResponse>(msgBase{msg::getParametersSize}, sliceMs)->size;
+    if (size < 1) {
+        return {};
+    }
+    const auto textSize = static_cast<std::size_t>(size);
+    ipc::IPCMemoryBuffer buffer("GetParams", ownProcessId(), size, true);
+    // Checked before the text is asked for, so that a failure leaves no
+    // answer outstanding.
+    proxy::requireMapped(buffer, textSize);
+    msgGetParameters request{};
+    request.selector = msg::getParameters;
+    proxy::copyBufferName(request.bufferName, buffer.name());
+    if (postMessage<msgGetParametersResponse>(request, sliceMs)->status != 0) {
+        return {};
+    }
+
+    std::string text(reinterpret_cast<const char*>(buffer.data()), textSize);
+    proxy::ParameterMap map;
+    if (text[0] == '0' || text[0] == '1') {
+        map[proxy::parameterKeys::newLayer] = text[0] == '1' ? 1 : 0;
+        text.erase(0, 1);
+    }
+    map[proxy::parameterKeys::settingsText] = text;
+    return map;
+}
+
+void FilterGlobals::setParameters(const proxy::ParameterMap& map, unsigned sliceMs) {
+    if (map.empty()) {
+        return;
+    }
+    std::string text;
+    const auto found = map.find(proxy::parameterKeys::settingsText);
+    if (found != map.end()) {
+        text = boost::any_cast<std::string>(found->second);
+    }
+    if (text.size() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max()) -
+                          ipc::IPCMemoryBuffer::headerSize) {
+        throw std::length_error("settings text too long for a shared buffer");
+    }
+    ipc::IPCMemoryBuffer buffer("SetParams", ownProcessId(), static_cast<int>(text.size()), true);
+    proxy::requireMapped(buffer, text.size());
+    if (!text.empty()) {
+        std::memcpy(buffer.data(), text.data(), text.size());
+    }
+    msgSetParameters request{};
+    request.selector = msg::setParameters;
+    proxy::copyBufferName(request.bufferName, buffer.name());
+    // The status is the server's business; the buffer lives until it answered.
+    postMessage<msgSetParametersResponse>(request, sliceMs);
+}
+
+void FilterGlobals::getNewLayerParameters(bool& abFlag, bool& duFlag, bool& deFlag,
+                                          std::string& fnText, std::string& fiText,
+                                          LayerName& layerName, unsigned sliceMs) {
+    const std::shared_ptr<msgGetNewLayerParametersResponse> answer =
+        postMessage<msgGetNewLayerParametersResponse>(msgBase{msg::getNewLayerParameters}, sliceMs);
+    abFlag = answer->abFlag != 0;
+    duFlag = answer->duFlag != 0;
+    deFlag = answer->deFlag != 0;
+    fnText = proxy::fieldText(answer->fnText);
+    fiText = proxy::fieldText(answer->fiText);
+    static_assert(sizeof(LayerName) == sizeof answer->layerName, "65 code units, unchanged");
+    std::memcpy(layerName.data(), answer->layerName, sizeof answer->layerName);
 }

@@ -94,6 +94,30 @@ struct msgGetNewLayerParametersResponse : msgBase {
     std::uint8_t layerName[130]; // 65 UTF-16 code units, not aligned
 };
 
+namespace msg {
+
+// The selector of each answer to one of the plug-in's requests. Only these
+// five records are answers; another type names no selector and does not
+// compile as one.
+template <typename R> struct AnswerSelector;
+template <> struct AnswerSelector<msgPingResponse> {
+    static constexpr std::int32_t value = pingResponse;
+};
+template <> struct AnswerSelector<msgSetParametersResponse> {
+    static constexpr std::int32_t value = setParametersResponse;
+};
+template <> struct AnswerSelector<msgGetParametersResponse> {
+    static constexpr std::int32_t value = getParametersResponse;
+};
+template <> struct AnswerSelector<msgGetParametersSizeResponse> {
+    static constexpr std::int32_t value = getParametersSizeResponse;
+};
+template <> struct AnswerSelector<msgGetNewLayerParametersResponse> {
+    static constexpr std::int32_t value = getNewLayerParametersResponse;
+};
+
+} // namespace msg
+
 // The plug-in's one-way messages and requests.
 
 struct msgHostSettings : msgBase {

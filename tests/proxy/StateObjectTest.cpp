@@ -3,14 +3,19 @@
 
 #include "hostapi/FilterInterface.h"
 #include "platform/Clock.h"
+#include "proxy/Errors.h"
 #include "proxy/FilterGlobals.h"
 #include "proxy/ProcessGlobals.h"
 
 #include <gtest/gtest.h>
 
+#include <boost/function.hpp>
+
 #include <cstdint>
 #include <cstring>
+#include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -30,7 +35,6 @@ TEST(FilterGlobals, StartsAsAFreshInvocation) {
     EXPECT_FALSE(state.remoteProcess);
     EXPECT_FALSE(state.clientChannel);
     EXPECT_FALSE(state.serverChannel);
-    EXPECT_TRUE(state.handlers.empty());
     EXPECT_TRUE(state.sendLock);
     for (const ipc::IPCMemoryBuffer* buffer :
          {&state.inputBuffer, &state.outputBuffer, &state.maskBuffer, &state.displaySourceBuffer,
@@ -70,7 +74,27 @@ TEST(FilterGlobals, TheEmptyHooksChangeNothing) {
     state.reservedSlot6();
     EXPECT_EQ(state.connectionName, "12");
     EXPECT_TRUE(state.running);
-    EXPECT_TRUE(state.handlers.empty());
+    EXPECT_EQ(state.handlers.size(), 11U);
+}
+
+TEST(FilterGlobals, KnowsTheServersRequestsAndHasNoHandlerForThemYet) {
+    FilterGlobals state;
+    std::vector<std::int32_t> selectors;
+    for (const auto& [selector, handler] : state.handlers) {
+        selectors.push_back(selector);
+        EXPECT_TRUE(handler.empty()) << selector;
+    }
+    EXPECT_EQ(selectors, (std::vector<std::int32_t>{5, 6, 16, 18, 20, 24, 30, 31, 32, 34, 36}));
+    // A known selector without a handler fails unlike an unknown one.
+    msgBase progress{36};
+    EXPECT_THROW(state.handleRequest(&progress), boost::bad_function_call);
+    msgBase unknown{26};
+    try {
+        state.handleRequest(&unknown);
+        ADD_FAILURE() << "selector 26 was handled";
+    } catch (const std::runtime_error& failure) {
+        EXPECT_STREQ(failure.what(), proxy::errors::unknownSelector);
+    }
 }
 
 TEST(FilterGlobals, TheHostWindowIsThePlatformDatasWindow) {

@@ -1,0 +1,11 @@
+#include "platform/Foreground.h"
+
+#include <windows.h>
+
+namespace platform {
+
+bool allowSetForegroundWindow(std::uint32_t processId) {
+    return ::AllowSetForegroundWindow(processId) != 0;
+}
+
+} // namespace platform

@@ -1,0 +1,264 @@
+#include "ProxyTestSupport.h"
+
+#include "TestSupport.h"
+#include "host/FilterHost.h"
+#include "ipc/MessageQueue.h"
+#include "ipc/ProxyChannel.h"
+#include "ipc/QueueNames.h"
+#include "platform/Clock.h"
+#include "platform/Environment.h"
+#include "platform/Process.h"
+#include "plugin/HostSuites.h"
+#include "proxy/ProcessGlobals.h"
+#include "proxy/ServerProxy.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace proxy_testing {
+
+Watchdog::Watchdog(std::chrono::seconds limit, std::string what)
+    : thread_([this, limit, what = std::move(what)] {
+          std::unique_lock<std::mutex> lock(mutex_);
+          if (!done_.wait_for(lock, limit, [this] { return finished_; })) {
+              std::fprintf(stderr, "%s did not finish within %lld s: the engine hangs\n",
+                           what.c_str(), static_cast<long long>(limit.count()));
+              std::fflush(stderr);
+              std::_Exit(97);
+          }
+      }) {}
+
+Watchdog::~Watchdog() {
+    {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        finished_ = true;
+    }
+    done_.notify_all();
+    thread_.join();
+}
+
+ScopedEnvironment::ScopedEnvironment(std::vector<std::pair<std::string, std::string>> variables)
+    : variables_(std::move(variables)) {
+    for (const auto& [name, value] : variables_) {
+        EXPECT_TRUE(platform::setEnvironmentVariable(name, value)) << name;
+    }
+}
+
+ScopedEnvironment::~ScopedEnvironment() {
+    for (const auto& variable : variables_) {
+        platform::setEnvironmentVariable(variable.first, "");
+    }
+}
+
+std::string temporaryPath(const std::string& stem) {
+    return (std::filesystem::temp_directory_path() / testing_support::uniqueName(stem)).string();
+}
+
+std::vector<std::string> ServerLog::lines() const {
+    std::vector<std::string> result;
+    std::ifstream file(path_, std::ios::binary);
+    std::string line;
+    while (std::getline(file, line)) {
+        // A line still being written has no line break yet.
+        if (!file.eof()) {
+            result.push_back(line);
+        }
+    }
+    return result;
+}
+
+std::vector<std::string> ServerLog::linesStartingWith(const std::string& prefix) const {
+    std::vector<std::string> result;
+    for (const std::string& line : lines()) {
+        if (line.rfind(prefix, 0) == 0) {
+            result.push_back(line);
+        }
+    }
+    return result;
+}
+
+bool ServerLog::contains(const std::string& fragment) const {
+    for (const std::string& line : lines()) {
+        if (line.find(fragment) != std::string::npos) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool ServerLog::waitFor(const std::string& fragment, std::uint32_t timeoutMs) const {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (!contains(fragment)) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return true;
+}
+
+std::map<std::string, std::string> fieldsOf(const std::string& line, const std::string& last) {
+    std::map<std::string, std::string> fields;
+    std::size_t at = 0;
+    while (at < line.size()) {
+        const std::size_t end = line.find(' ', at);
+        const std::string word = line.substr(at, end == std::string::npos ? end : end - at);
+        const std::size_t equals = word.find('=');
+        if (equals != std::string::npos) {
+            const std::string key = word.substr(0, equals);
+            if (key == last) {
+                fields[key] = line.substr(at + equals + 1);
+                break;
+            }
+            fields[key] = word.substr(equals + 1);
+        }
+        if (end == std::string::npos) {
+            break;
+        }
+        at = end + 1;
+    }
+    return fields;
+}
+
+BoundHost::BoundHost(host::FilterHost& host) {
+    host.beginApplication();
+    gFilterRecord = &host.record();
+    gBasicSuite = host.record().sSPBasic;
+    plugin::acquireSuites();
+}
+
+BoundHost::~BoundHost() {
+    plugin::releaseSuites();
+    gFilterRecord = nullptr;
+}
+
+std::int32_t selectorIn(const Cell& cell) {
+    return recordIn<msgBase>(cell).selector;
+}
+
+namespace {
+
+std::unique_ptr<ipc::ProxyChannel> channel(const std::string& name, std::uint32_t key,
+                                           bool create) {
+    return std::make_unique<ipc::ProxyChannel>(ipc::requestQueueName(name, key),
+                                               ipc::responseQueueName(name, key), create);
+}
+
+} // namespace
+
+ServerSide::ServerSide(ServerProxy& proxy) {
+    const std::string name = testing_support::uniqueName("side");
+    const std::uint32_t plugin = platform::currentProcessId();
+    // Only a name: no process of this id is involved.
+    const std::uint32_t server = plugin + 1000000U;
+    proxy.connectionName = name;
+    proxy.clientChannel.reset(new ipc::ProxyChannel(ipc::requestQueueName(name, plugin),
+                                                    ipc::responseQueueName(name, plugin), true));
+    serverChannel_ = channel(name, server, true);
+    pluginChannel_ = channel(name, plugin, false);
+    proxy.serverChannel.reset(new ipc::ProxyChannel(ipc::requestQueueName(name, server),
+                                                    ipc::responseQueueName(name, server), false));
+}
+
+ServerSide::~ServerSide() = default;
+
+namespace {
+
+// A queue's wait can end early on a signal left from before: waits again
+// until the whole time-out has passed.
+bool receiveWithin(ipc::MessageQueue& queue, Cell& cell, std::uint32_t timeoutMs) {
+    const std::uint32_t start = platform::tickCount();
+    for (;;) {
+        const std::uint32_t elapsed = platform::tickCount() - start;
+        const std::uint32_t left = elapsed < timeoutMs ? timeoutMs - elapsed : 0;
+        std::size_t size = 0;
+        unsigned priority = 0;
+        if (queue.timed_receive(cell.data(), cell.size(), size, priority, left)) {
+            return true;
+        }
+        if (left == 0) {
+            return false;
+        }
+    }
+}
+
+} // namespace
+
+bool ServerSide::takeRequest(Cell& cell, std::uint32_t timeoutMs) {
+    return receiveWithin(pluginChannel_->requestQueue(), cell, timeoutMs);
+}
+
+bool ServerSide::takeAnswer(Cell& cell, std::uint32_t timeoutMs) {
+    return receiveWithin(serverChannel_->responseQueue(), cell, timeoutMs);
+}
+
+bool ServerSide::answerBytes(const void* data, std::size_t size) {
+    return pluginChannel_->responseQueue().timed_send(data, size, 0, 5000);
+}
+
+bool ServerSide::requestBytes(const void* data, std::size_t size) {
+    return serverChannel_->send(data, size, 5000);
+}
+
+ReferenceServerTest::ReferenceServerTest()
+    : watchdog_(std::chrono::seconds(240),
+                ::testing::UnitTest::GetInstance()->current_test_info()->name()),
+      log_(temporaryPath("server-log")) {
+    logVariable_ = std::make_unique<ScopedEnvironment>(
+        std::vector<std::pair<std::string, std::string>>{{"SOLVANTA_SERVER_LOG", log_.path()}});
+}
+
+ReferenceServerTest::~ReferenceServerTest() {
+    // A server that still runs has answered its ping by now, so it can be
+    // stopped safely.
+    for (const std::shared_ptr<platform::Process>& server : servers_) {
+        if (!server->waitForExit(0)) {
+            server->terminate(1);
+            server->waitForExit(20000);
+        }
+    }
+    variables_.reset();
+    logVariable_.reset();
+    std::error_code ignored;
+    std::filesystem::remove(log_.path(), ignored);
+}
+
+void ReferenceServerTest::setServerEnvironment(
+    std::vector<std::pair<std::string, std::string>> variables) {
+    variables_.reset();
+    variables_ = std::make_unique<ScopedEnvironment>(std::move(variables));
+}
+
+void ReferenceServerTest::connect(ServerProxy& proxy, unsigned pingSliceMs) {
+    try {
+        proxy.connectAndLaunch(pingSliceMs);
+    } catch (...) {
+        if (proxy.remoteProcess) {
+            servers_.push_back(proxy.remoteProcess);
+        }
+        throw;
+    }
+    servers_.push_back(proxy.remoteProcess);
+}
+
+std::uint32_t ReferenceServerTest::serverExitCode(const ServerProxy& proxy,
+                                                  std::uint32_t timeoutMs) {
+    if (!proxy.remoteProcess) {
+        ADD_FAILURE() << "no server was launched";
+        return platform::kStillActive;
+    }
+    if (!proxy.remoteProcess->waitForExit(timeoutMs)) {
+        ADD_FAILURE() << "the server still runs after " << timeoutMs << " ms";
+        return platform::kStillActive;
+    }
+    std::uint32_t code = platform::kStillActive;
+    EXPECT_TRUE(proxy.remoteProcess->exitCode(code));
+    return code;
+}
+
+} // namespace proxy_testing

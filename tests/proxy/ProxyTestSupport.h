@@ -1,0 +1,173 @@
+#pragma once
+
+// What the proxy's tests share: a bound on each test's time, the reference
+// server's environment and log, and a host bound to the plug-in's statics.
+
+#include "proxy/Messages.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+class ServerProxy;
+
+namespace host {
+class FilterHost;
+}
+
+namespace ipc {
+class ProxyChannel;
+}
+
+namespace platform {
+class Process;
+}
+
+namespace proxy_testing {
+
+// Ends the test process with a failure when it is still alive after
+// `limit`: an engine that hangs must fail its test, not stall the run.
+class Watchdog {
+public:
+    Watchdog(std::chrono::seconds limit, std::string what);
+    Watchdog(const Watchdog&) = delete;
+    Watchdog& operator=(const Watchdog&) = delete;
+    ~Watchdog();
+
+private:
+    std::mutex mutex_;
+    std::condition_variable done_;
+    bool finished_ = false;
+    std::thread thread_;
+};
+
+// Variables of the environment for as long as it lives; a server started
+// meanwhile inherits them. Each variable is removed again afterwards.
+class ScopedEnvironment {
+public:
+    explicit ScopedEnvironment(std::vector<std::pair<std::string, std::string>> variables);
+    ScopedEnvironment(const ScopedEnvironment&) = delete;
+    ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
+    ~ScopedEnvironment();
+
+private:
+    std::vector<std::pair<std::string, std::string>> variables_;
+};
+
+// A path in the temporary directory that no other test uses.
+std::string temporaryPath(const std::string& stem);
+
+// The reference server's log: one line per event.
+class ServerLog {
+public:
+    explicit ServerLog(std::string path) : path_(std::move(path)) {}
+    const std::string& path() const { return path_; }
+    std::vector<std::string> lines() const;
+    // Lines that begin with `prefix`, oldest first.
+    std::vector<std::string> linesStartingWith(const std::string& prefix) const;
+    bool contains(const std::string& fragment) const;
+    // Polls until a line holds `fragment`; false after `timeoutMs`.
+    bool waitFor(const std::string& fragment, std::uint32_t timeoutMs = 20000) const;
+
+private:
+    std::string path_;
+};
+
+// The "key=value" fields of a log line, split at blanks; the field `last`
+// takes the rest of the line, blanks and all.
+std::map<std::string, std::string> fieldsOf(const std::string& line,
+                                            const std::string& last = "name");
+
+// Binds a host's fresh filter record and its suites to the plug-in's
+// statics, as the entry point does for one call.
+class BoundHost {
+public:
+    explicit BoundHost(host::FilterHost& host);
+    BoundHost(const BoundHost&) = delete;
+    BoundHost& operator=(const BoundHost&) = delete;
+    ~BoundHost();
+};
+
+// One queue cell, as every record is received.
+using Cell = std::array<unsigned char, 768>;
+
+template <typename R> R recordIn(const Cell& cell) {
+    R record{};
+    std::memcpy(static_cast<void*>(&record), cell.data(), sizeof record);
+    return record;
+}
+
+std::int32_t selectorIn(const Cell& cell);
+
+// The server's ends of a proxy's two channels, played in this process: the
+// plug-in channel created as connectAndLaunch creates it, the server channel
+// created as a server creates its own. The proxy gets a connection name of
+// its own and both channels; its remoteProcessId is left alone.
+class ServerSide {
+public:
+    explicit ServerSide(ServerProxy& proxy);
+    ServerSide(const ServerSide&) = delete;
+    ServerSide& operator=(const ServerSide&) = delete;
+    ~ServerSide();
+
+    // The next record on the plug-in channel's request queue.
+    bool takeRequest(Cell& cell, std::uint32_t timeoutMs = 5000);
+    // The next answer of the plug-in on the server channel's response queue.
+    bool takeAnswer(Cell& cell, std::uint32_t timeoutMs = 5000);
+    // Sends on the plug-in channel's response queue: an answer.
+    bool answerBytes(const void* data, std::size_t size);
+    template <typename R> bool answer(const R& record) {
+        return answerBytes(&record, sizeof record);
+    }
+    // Sends on the server channel's request queue: a request of the server.
+    bool requestBytes(const void* data, std::size_t size);
+    template <typename R> bool request(const R& record) {
+        return requestBytes(&record, sizeof record);
+    }
+    ipc::ProxyChannel& pluginChannel() { return *pluginChannel_; }
+    ipc::ProxyChannel& serverChannel() { return *serverChannel_; }
+
+private:
+    std::unique_ptr<ipc::ProxyChannel> serverChannel_;
+    std::unique_ptr<ipc::ProxyChannel> pluginChannel_;
+};
+
+// A test that drives the reference server as a second process: every server
+// it starts writes its log to a file of the test's own and inherits the
+// variables the test sets; none outlives the test.
+class ReferenceServerTest : public ::testing::Test {
+protected:
+    ReferenceServerTest();
+    ~ReferenceServerTest() override;
+
+    // Variables for the servers started from now on, besides the log.
+    void setServerEnvironment(std::vector<std::pair<std::string, std::string>> variables);
+    const ServerLog& log() const { return log_; }
+
+    // connectAndLaunch, remembering the server even when the connection
+    // fails after the launch.
+    void connect(ServerProxy& proxy, unsigned pingSliceMs = 20000);
+    // The server's exit code once it has ended; fails the test when it still
+    // runs after `timeoutMs`.
+    std::uint32_t serverExitCode(const ServerProxy& proxy, std::uint32_t timeoutMs = 20000);
+
+private:
+    Watchdog watchdog_;
+    ServerLog log_;
+    std::unique_ptr<ScopedEnvironment> logVariable_;
+    std::unique_ptr<ScopedEnvironment> variables_;
+    std::vector<std::shared_ptr<platform::Process>> servers_;
+};
+
+} // namespace proxy_testing
