@@ -4,9 +4,10 @@
 # Missing Debian packages are installed first (needs root or sudo).
 
 JOBS ?= $(shell nproc)
+FUZZ_SECONDS ?= 600
 CTEST_ARGS ?=
 
-.PHONY: all deps linux linux-asan win64 test test-linux test-asan test-win64 demo bench format tidy clean
+.PHONY: all deps linux linux-asan win64 test test-linux test-asan test-win64 demo bench fuzz format tidy clean
 
 all: linux
 
@@ -46,6 +47,14 @@ bench: deps
 	@cmake --preset linux-release >/dev/null
 	@cmake --build --preset linux-release -j $(JOBS)
 	@scripts/run-bench.sh build/linux-release/bin
+
+# Fuzzes the parameter-block reader; new inputs go to build/fuzz/corpus, the
+# seeds in fuzz/corpus stay as they are.
+fuzz: deps
+	@cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DSOLVANTA_FUZZ=ON -DSOLVANTA_TESTS=OFF >/dev/null
+	@cmake --build build/fuzz --target parameter_block_fuzzer -j $(JOBS)
+	@mkdir -p build/fuzz/corpus
+	@build/fuzz/bin/parameter_block_fuzzer -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 build/fuzz/corpus fuzz/corpus/parameter_block
 
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
