@@ -157,6 +157,7 @@ ServerOptions ServerOptions::fromLookup(const Lookup& lookup, std::vector<std::s
     }
     read.integer(variables::idle, 0, INT32_MAX, options.idleLimitMs);
     options.logPath = read.text(variables::log).value_or(std::string());
+    options.recordDirectory = read.text(variables::records).value_or(std::string());
 
     read.step(variables::die, options.faults.dieAt);
     read.step(variables::silent, options.faults.silentAt);

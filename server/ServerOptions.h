@@ -61,6 +61,7 @@ struct ServerOptions {
     std::int32_t renderErrorCode = -1;
     std::uint32_t idleLimitMs = 0; // 0: no limit
     std::string logPath;           // empty: no log; "-": standard error
+    std::string recordDirectory;   // empty: the plug-in's records are not kept
     FaultPlan faults;
 
     using Lookup = std::function<std::string(const std::string&)>;
@@ -82,6 +83,7 @@ inline constexpr const char* tile = "SOLVANTA_SERVER_TILE";
 inline constexpr const char* renderEnd = "SOLVANTA_SERVER_RENDER_END";
 inline constexpr const char* idle = "SOLVANTA_SERVER_IDLE_MS";
 inline constexpr const char* log = "SOLVANTA_SERVER_LOG";
+inline constexpr const char* records = "SOLVANTA_SERVER_RECORDS";
 inline constexpr const char* die = "SOLVANTA_SERVER_DIE";
 inline constexpr const char* silent = "SOLVANTA_SERVER_SILENT";
 inline constexpr const char* unknown = "SOLVANTA_SERVER_UNKNOWN";

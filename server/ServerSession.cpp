@@ -15,6 +15,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <exception>
+#include <filesystem>
+#include <fstream>
 #include <sstream>
 #include <thread>
 #include <utility>
@@ -68,6 +70,32 @@ template <typename R> R recordFrom(const Cell& cell) {
     R record;
     std::memcpy(&record, cell.bytes, sizeof record);
     return record;
+}
+
+// The size of each record the plug-in sends; a cell holds more, left over
+// from earlier messages.
+std::size_t recordSize(std::int32_t selector) {
+    switch (selector) {
+    case msg::hostSettings:
+        return sizeof(msgHostSettings);
+    case msg::documentInfoLaunched:
+    case msg::documentInfoAttached:
+        return sizeof(msgDocumentInfo);
+    case msg::setParameters:
+        return sizeof(msgSetParameters);
+    case msg::getParameters:
+        return sizeof(msgGetParameters);
+    case msg::newLayerFlag:
+        return sizeof(msgNewLayerFlag);
+    case msg::keepServer:
+        return sizeof(msgKeepServer);
+    case msg::writeOutputResponse:
+        return sizeof(msgWriteOutputResponse);
+    case msg::progress:
+        return sizeof(msgAbort);
+    default:
+        return sizeof(msgBase);
+    }
 }
 
 std::int32_t selectorOf(const Cell& cell) {
@@ -245,8 +273,24 @@ bool ServerSession::receiveFromPlugin(Cell& cell, unsigned timeoutMs) {
     return true;
 }
 
+void ServerSession::keepRecord(const Cell& cell) {
+    const std::int32_t selector = selectorOf(cell);
+    const std::filesystem::path file =
+        std::filesystem::path(options_.recordDirectory) /
+        (std::to_string(recordsKept_++) + "-" + std::to_string(selector) + ".bin");
+    std::ofstream out(file, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(cell.bytes),
+              static_cast<std::streamsize>(recordSize(selector)));
+    if (!out) {
+        log("cannot keep record in " + file.string());
+    }
+}
+
 void ServerSession::dispatch(const Cell& cell) {
     const std::int32_t selector = selectorOf(cell);
+    if (!options_.recordDirectory.empty()) {
+        keepRecord(cell);
+    }
     reach(ServerStep::request(selector));
     switch (selector) {
     case msg::ping:

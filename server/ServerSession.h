@@ -63,6 +63,8 @@ private:
 
     // Every record that arrives in the plug-in channel's request queue.
     void dispatch(const Cell& cell);
+    // With a record directory: the record's bytes as they arrived.
+    void keepRecord(const Cell& cell);
     void takeHostSettings(const msgHostSettings& settings);
     void takeDocument(const msgDocumentInfo& document);
     void answerSettingsSize();
@@ -103,6 +105,7 @@ private:
     ServerOptions options_;
     std::vector<std::string> optionProblems_;
     SessionLog log_;
+    int recordsKept_ = 0;
     std::shared_ptr<platform::Process> client_;
     std::unique_ptr<ipc::ProxyChannel> pluginChannel_;
     std::unique_ptr<ipc::ProxyChannel> ownChannel_;

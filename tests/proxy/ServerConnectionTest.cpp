@@ -24,6 +24,9 @@
 
 #include <boost/any.hpp>
 
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -51,6 +54,35 @@ std::string settingsOf(const proxy::ParameterMap& map) {
 }
 
 class ServerConnection : public ReferenceServerTest {};
+
+// The bytes of the latest record with `selector` that a server started with
+// SOLVANTA_SERVER_RECORDS=`directory` received.
+std::vector<unsigned char> latestRecord(const std::string& directory, std::int32_t selector) {
+    const std::string suffix = "-" + std::to_string(selector) + ".bin";
+    int latest = -1;
+    std::filesystem::path found;
+    for (const auto& entry : std::filesystem::directory_iterator(directory)) {
+        const std::string name = entry.path().filename().string();
+        if (name.size() > suffix.size() &&
+            name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0) {
+            const int sequence = std::stoi(name.substr(0, name.find('-')));
+            if (sequence > latest) {
+                latest = sequence;
+                found = entry.path();
+            }
+        }
+    }
+    if (latest < 0) {
+        return {};
+    }
+    std::ifstream in(found, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+template <typename R> std::vector<unsigned char> bytesOf(const R& record) {
+    const auto* first = reinterpret_cast<const unsigned char*>(&record);
+    return {first, first + sizeof record};
+}
 
 TEST_F(ServerConnection, LaunchesTheServerThroughTheShortcutBesideThePlugInAndPingsIt) {
     const std::string path = ipc::getServerPath();
@@ -158,6 +190,9 @@ TEST_F(ServerConnection, TheServerReceivesTheHostSettingsFieldByField) {
          {0, 0, 0},
          {{"newLayerCapable", "0"}, {"liss", "1"}, {"plip", "0"}}},
     };
+    const std::string records = temporaryPath("records");
+    std::filesystem::create_directories(records);
+    setServerEnvironment({{"SOLVANTA_SERVER_RECORDS", records}});
     FilterGlobals globals;
     connect(globals);
     for (const Case& c : cases) {
@@ -185,7 +220,11 @@ TEST_F(ServerConnection, TheServerReceivesTheHostSettingsFieldByField) {
         for (const auto& [name, value] : c.expected) {
             EXPECT_EQ(fields[name], value) << name;
         }
+        // All 36 bytes, padding included, arrived as the plug-in built them.
+        EXPECT_EQ(latestRecord(records, msg::hostSettings),
+                  bytesOf(proxy::buildHostSettings(globals)));
     }
+    std::filesystem::remove_all(records);
     gDescriptorHadKeys = false;
     gAutolayerRegistered = false;
     globals.endConnection();
@@ -252,6 +291,9 @@ TEST_F(ServerConnection, TheServerReceivesTheDocumentDescriptionAndReadsTheProfi
                           {"alpha", "0"},
                           {"name", ""}}});
     }
+    const std::string records = temporaryPath("records");
+    std::filesystem::create_directories(records);
+    setServerEnvironment({{"SOLVANTA_SERVER_RECORDS", records}});
     FilterGlobals globals;
     connect(globals);
     for (const Case& c : cases) {
@@ -274,7 +316,13 @@ TEST_F(ServerConnection, TheServerReceivesTheDocumentDescriptionAndReadsTheProfi
         }
         EXPECT_EQ(fields.count("icc"), c.document.iccProfile.empty() ? 0U : 1U);
         EXPECT_EQ(fields.count("iccRejected"), 0U);
+        // All 608 bytes, padding included, arrived as the plug-in builds them
+        // (built once more here: the profile buffer gets the same name).
+        EXPECT_EQ(
+            latestRecord(records, c.selector),
+            bytesOf(proxy::buildDocumentInfo(globals, rects.first, rects.second, c.selector)));
     }
+    std::filesystem::remove_all(records);
     globals.endConnection();
     EXPECT_EQ(serverExitCode(globals), 0U);
 }
