@@ -247,8 +247,8 @@ TEST_P(MaskFromHost, CropsASelectionOverTheWholeImageToItsSelectedCorner) {
     document.selectRect(host::rectLTRB(40, 30, 64, 48));
     document.setFilterRect(host::rectLTRB(0, 0, 64, 48));
     std::vector<std::uint8_t> mask = document.selectionMask();
-    mask[31 * 64 + 41] = 128;
-    mask[32 * 64 + 42] = 1;
+    mask.at(31 * 64 + 41) = 128;
+    mask.at(32 * 64 + 42) = 1;
     document.setSelection(mask);
     host::FilterHost host(document);
     host.beginApplication();
