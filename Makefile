@@ -59,8 +59,10 @@ fuzz: deps
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
+# The Linux build's sources; the Win32 backend needs the mingw headers and is
+# checked against the win64 build's compile database by hand.
 tidy: linux
-	@git ls-files 'src/*.cpp' | xargs clang-tidy -p build/linux --quiet
+	@git ls-files 'src/*.cpp' 'host/*.cpp' 'server/*.cpp' ':!src/platform/win32' | xargs clang-tidy -p build/linux --quiet
 
 clean:
 	@rm -rf build

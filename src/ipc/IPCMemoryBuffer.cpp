@@ -6,14 +6,16 @@
 
 #include <cstring>
 #include <sstream>
+#include <utility>
 
 namespace ipc {
 
 IPCMemoryBuffer::IPCMemoryBuffer(bool uniqueSuffix) : uniqueSuffix_(uniqueSuffix) {}
 
-IPCMemoryBuffer::IPCMemoryBuffer(const std::string& prefix, const std::string& suffix, int size,
+IPCMemoryBuffer::IPCMemoryBuffer(std::string prefix, std::string suffix, int size,
                                  bool uniqueSuffix)
-    : uniqueSuffix_(uniqueSuffix), prefix_(prefix), size_(size), create_(true), suffix_(suffix) {
+    : uniqueSuffix_(uniqueSuffix), prefix_(std::move(prefix)), size_(size), create_(true),
+      suffix_(std::move(suffix)) {
     map();
 }
 

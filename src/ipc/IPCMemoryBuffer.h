@@ -25,8 +25,7 @@ public:
     explicit IPCMemoryBuffer(bool uniqueSuffix);
     // Create mode: composes the name from prefix, suffix and, with
     // uniqueSuffix, the counter, then maps the region at once.
-    IPCMemoryBuffer(const std::string& prefix, const std::string& suffix, int size,
-                    bool uniqueSuffix);
+    IPCMemoryBuffer(std::string prefix, std::string suffix, int size, bool uniqueSuffix);
     IPCMemoryBuffer(const IPCMemoryBuffer&) = delete;
     IPCMemoryBuffer& operator=(const IPCMemoryBuffer&) = delete;
     ~IPCMemoryBuffer();

@@ -46,7 +46,7 @@ std::string getServerPath() {
     if (platform::readMachineValue(key, serverLocation::valueName, path)) {
         return path;
     }
-    return std::string();
+    return {};
 }
 
 std::string launchArguments(const std::string& connectionName, std::uint32_t processId) {
@@ -67,7 +67,7 @@ LaunchedServer launchServer(const std::string& connectionName) {
         text << errors::unableToLaunch << path << errors::launchErrorCode << result.error;
         throw std::runtime_error(text.str());
     }
-    return LaunchedServer{result.process, result.process->id()};
+    return {result.process, result.process->id()};
 }
 
 } // namespace ipc
