@@ -1,6 +1,7 @@
 // Cross-process round trip of one 768-byte message through a request queue
 // and an answer queue, against two baselines between the same two processes:
 // a futex ping-pong on a word in shared memory and a pair of pipes.
+#include "RoundTrip.h"
 #include "ipc/MessageQueue.h"
 
 #include <linux/futex.h>
@@ -20,11 +21,14 @@
 
 namespace {
 
-constexpr int warmup = 2000;
-constexpr int rounds = 20000;
+using bench::measure;
+using bench::print;
+using bench::Stats;
+constexpr int warmup = bench::warmupRounds;
+constexpr int rounds = bench::measuredRounds;
+
 constexpr std::size_t messageSize = 768;
 using Message = std::array<unsigned char, messageSize>;
-using Clock = std::chrono::steady_clock;
 
 long futex(std::atomic<std::uint32_t>* word, int op, std::uint32_t value) {
     return syscall(SYS_futex, reinterpret_cast<std::uint32_t*>(word), op, value, nullptr, nullptr,
@@ -45,36 +49,6 @@ void awaitValue(std::atomic<std::uint32_t>& word, std::uint32_t wanted) {
 void publish(std::atomic<std::uint32_t>& word, std::uint32_t value) {
     word.store(value);
     futex(&word, FUTEX_WAKE, 1);
-}
-
-struct Stats {
-    double median, p10, p90;
-};
-
-Stats summarise(std::vector<double>& samples) {
-    std::sort(samples.begin(), samples.end());
-    const auto at = [&](double q) {
-        return samples[static_cast<std::size_t>(q * static_cast<double>(samples.size() - 1))];
-    };
-    return {at(0.5), at(0.1), at(0.9)};
-}
-
-template <typename RoundTrip> Stats measure(RoundTrip roundTrip) {
-    for (int i = 0; i < warmup; ++i) {
-        roundTrip();
-    }
-    std::vector<double> samples;
-    samples.reserve(rounds);
-    for (int i = 0; i < rounds; ++i) {
-        const auto start = Clock::now();
-        roundTrip();
-        samples.push_back(std::chrono::duration<double, std::micro>(Clock::now() - start).count());
-    }
-    return summarise(samples);
-}
-
-void print(const char* what, const Stats& s) {
-    std::printf("  %-34s median %7.2f us   p10 %7.2f   p90 %7.2f\n", what, s.median, s.p10, s.p90);
 }
 
 bool readAll(int fd, unsigned char* data, std::size_t size) {

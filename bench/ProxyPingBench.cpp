@@ -3,6 +3,7 @@
 // channel, wait for the answer, build and check the answer record. Beside it,
 // the same round trip of four bytes through a pair of pipes between two
 // processes, the cheapest way two processes answer each other.
+#include "RoundTrip.h"
 #include "platform/Environment.h"
 #include "platform/Process.h"
 #include "platform/Registry.h"
@@ -23,35 +24,11 @@
 
 namespace {
 
-constexpr int warmup = 2000;
-constexpr int rounds = 20000;
-using Clock = std::chrono::steady_clock;
-
-struct Stats {
-    double median, p10, p90;
-};
-
-template <typename RoundTrip> Stats measure(RoundTrip roundTrip) {
-    for (int i = 0; i < warmup; ++i) {
-        roundTrip();
-    }
-    std::vector<double> samples;
-    samples.reserve(rounds);
-    for (int i = 0; i < rounds; ++i) {
-        const auto start = Clock::now();
-        roundTrip();
-        samples.push_back(std::chrono::duration<double, std::micro>(Clock::now() - start).count());
-    }
-    std::sort(samples.begin(), samples.end());
-    const auto at = [&](double q) {
-        return samples[static_cast<std::size_t>(q * static_cast<double>(samples.size() - 1))];
-    };
-    return {at(0.5), at(0.1), at(0.9)};
-}
-
-void print(const char* what, const Stats& s) {
-    std::printf("  %-34s median %7.2f us   p10 %7.2f   p90 %7.2f\n", what, s.median, s.p10, s.p90);
-}
+using bench::measure;
+using bench::print;
+using bench::Stats;
+constexpr int warmup = bench::warmupRounds;
+constexpr int rounds = bench::measuredRounds;
 
 bool transfer(int from, int to, unsigned char* word) {
     return read(from, word, 4) == 4 && write(to, word, 4) == 4;
