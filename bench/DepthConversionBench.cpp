@@ -51,21 +51,6 @@ void print(const char* name, const Figures& f, double memcpyMedian) {
                 f.median / memcpyMedian);
 }
 
-using SpanConversion = void (*)(const std::uint16_t*, std::uint8_t*, std::size_t);
-
-struct Variant {
-    const char* name;
-    SpanConversion convert;
-    bool needsAvx2;
-};
-
-const Variant variants[] = {
-    {"scalar", image::convert16To8Span_scalar, false},
-    {"sse2", image::convert16To8Span_sse2, false},
-    {"avx2", image::convert16To8Span_avx2, true},
-    {"dispatch", image::convert16To8Span, false},
-};
-
 // One table: memcpy and every variant over `inputBytes` of 16-bit samples.
 // Returns the number of variants whose output differs from the scalar rule.
 int spanTable(std::size_t inputBytes, int passes) {
@@ -85,7 +70,7 @@ int spanTable(std::size_t inputBytes, int passes) {
                                  [&] { std::memcpy(copyTarget.data(), input.data(), inputBytes); });
     print("memcpy", copy, copy.median);
     int failures = 0;
-    for (const Variant& v : variants) {
+    for (const image::Convert16To8Variant& v : image::convert16To8Variants) {
         if (v.needsAvx2 && !image::cpuHasAvx2()) {
             std::printf("  %-32s skipped: no AVX2\n", v.name);
             continue;

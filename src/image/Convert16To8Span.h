@@ -31,4 +31,20 @@ bool cpuHasAvx2();
 // through the scalar loop, front to back.
 void convert16To8Span(const std::uint16_t* source, std::uint8_t* destination, std::size_t count);
 
+using Convert16To8SpanFunction = void (*)(const std::uint16_t*, std::uint8_t*, std::size_t);
+
+struct Convert16To8Variant {
+    const char* name;
+    Convert16To8SpanFunction convert;
+    bool needsAvx2;
+};
+
+// Every span variant, the run-time choice last.
+inline constexpr Convert16To8Variant convert16To8Variants[] = {
+    {"scalar", convert16To8Span_scalar, false},
+    {"sse2", convert16To8Span_sse2, false},
+    {"avx2", convert16To8Span_avx2, true},
+    {"dispatch", convert16To8Span, false},
+};
+
 } // namespace image

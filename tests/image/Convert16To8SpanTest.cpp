@@ -10,20 +10,7 @@
 
 namespace {
 
-using SpanConversion = void (*)(const std::uint16_t*, std::uint8_t*, std::size_t);
-
-struct Variant {
-    const char* name;
-    SpanConversion convert;
-    bool needsAvx2;
-};
-
-const Variant variants[] = {
-    {"scalar", image::convert16To8Span_scalar, false},
-    {"sse2", image::convert16To8Span_sse2, false},
-    {"avx2", image::convert16To8Span_avx2, true},
-    {"dispatch", image::convert16To8Span, false},
-};
+using Variant = image::Convert16To8Variant;
 
 // The rule, written out independently of the library: round to nearest, and
 // inputs above full scale (outside the host's range) saturate.
@@ -111,7 +98,7 @@ TEST_P(Convert16To8Span, ShortSpansAndTails) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Variants, Convert16To8Span, testing::ValuesIn(variants),
+INSTANTIATE_TEST_SUITE_P(Variants, Convert16To8Span, testing::ValuesIn(image::convert16To8Variants),
                          [](const testing::TestParamInfo<Variant>& param) {
                              return std::string(param.param.name);
                          });
