@@ -23,9 +23,7 @@
 
 namespace refserver {
 
-struct Cell {
-    alignas(8) unsigned char bytes[msg::cellSize];
-};
+using msg::emptyRecord;
 
 namespace {
 
@@ -65,13 +63,6 @@ private:
     bool& busy_;
 };
 
-template <typename R> R recordFrom(const Cell& cell) {
-    static_assert(sizeof(R) <= msg::cellSize);
-    R record;
-    std::memcpy(&record, cell.bytes, sizeof record);
-    return record;
-}
-
 // The size of each record the plug-in sends; a cell holds more, left over
 // from earlier messages.
 std::size_t recordSize(std::int32_t selector) {
@@ -98,16 +89,6 @@ std::size_t recordSize(std::int32_t selector) {
     }
 }
 
-std::int32_t selectorOf(const Cell& cell) {
-    return recordFrom<msgBase>(cell).selector;
-}
-
-template <typename R> R emptyRecord(std::int32_t selector) {
-    R record{};
-    record.selector = selector;
-    return record;
-}
-
 // Copies a name with its NUL into a fixed field; false when it does not fit.
 template <std::size_t N> bool copyName(char (&field)[N], const std::string& name) {
     if (name.size() + 1 > N) {
@@ -120,22 +101,6 @@ template <std::size_t N> bool copyName(char (&field)[N], const std::string& name
 
 std::uint32_t elapsedSince(std::uint32_t tick) {
     return platform::tickCount() - tick;
-}
-
-// A send waits only once for a free cell, and a stale signal can end that
-// wait early: it is tried again until the whole time-out has passed.
-bool sendWithin(ipc::MessageQueue& queue, const void* data, std::size_t size) {
-    const std::uint32_t start = platform::tickCount();
-    for (;;) {
-        const std::uint32_t elapsed = elapsedSince(start);
-        const unsigned left = elapsed < sendTimeoutMs ? sendTimeoutMs - elapsed : 0;
-        if (queue.timed_send(data, size, 0, left)) {
-            return true;
-        }
-        if (left == 0) {
-            return false;
-        }
-    }
 }
 
 std::string rectText(const WireRect& rect) {
@@ -274,7 +239,7 @@ bool ServerSession::receiveFromPlugin(Cell& cell, unsigned timeoutMs) {
 }
 
 void ServerSession::keepRecord(const Cell& cell) {
-    const std::int32_t selector = selectorOf(cell);
+    const std::int32_t selector = cell.selector();
     const std::filesystem::path file =
         std::filesystem::path(options_.recordDirectory) /
         (std::to_string(recordsKept_++) + "-" + std::to_string(selector) + ".bin");
@@ -287,7 +252,7 @@ void ServerSession::keepRecord(const Cell& cell) {
 }
 
 void ServerSession::dispatch(const Cell& cell) {
-    const std::int32_t selector = selectorOf(cell);
+    const std::int32_t selector = cell.selector();
     if (!options_.recordDirectory.empty()) {
         keepRecord(cell);
     }
@@ -298,11 +263,11 @@ void ServerSession::dispatch(const Cell& cell) {
         answer(selector, emptyRecord<msgPingResponse>(msg::pingResponse));
         break;
     case msg::hostSettings:
-        takeHostSettings(recordFrom<msgHostSettings>(cell));
+        takeHostSettings(cell.as<msgHostSettings>());
         break;
     case msg::documentInfoLaunched:
     case msg::documentInfoAttached:
-        takeDocument(recordFrom<msgDocumentInfo>(cell));
+        takeDocument(cell.as<msgDocumentInfo>());
         break;
     case msg::startInteractive:
         runInteractive();
@@ -314,16 +279,16 @@ void ServerSession::dispatch(const Cell& cell) {
         log("bring-to-front");
         break;
     case msg::setParameters:
-        answerSetSettings(recordFrom<msgSetParameters>(cell));
+        answerSetSettings(cell.as<msgSetParameters>());
         break;
     case msg::getParameters:
-        answerGetSettings(recordFrom<msgGetParameters>(cell));
+        answerGetSettings(cell.as<msgGetParameters>());
         break;
     case msg::getParametersSize:
         answerSettingsSize();
         break;
     case msg::newLayerFlag:
-        newLayerFlag_ = recordFrom<msgNewLayerFlag>(cell).newLayer != 0;
+        newLayerFlag_ = cell.as<msgNewLayerFlag>().newLayer != 0;
         // This is the pass that makes the new layer: a choice still asking
         // for one would make the plug-in skip its render once more.
         if (newLayerFlag_) {
@@ -339,13 +304,13 @@ void ServerSession::dispatch(const Cell& cell) {
         throw SessionEnd{exitEnded};
     case msg::keepServer:
         kept_ = true;
-        log("keep-server value=" + std::to_string(recordFrom<msgKeepServer>(cell).value));
+        log("keep-server value=" + std::to_string(cell.as<msgKeepServer>().value));
         break;
     case msg::getNewLayerParameters:
         answerNewLayerParameters();
         break;
     case msg::progress:
-        log("abort code=" + std::to_string(recordFrom<msgAbort>(cell).code) +
+        log("abort code=" + std::to_string(cell.as<msgAbort>().code) +
             (busy_ ? "" : " (nothing to abort)"));
         if (busy_) {
             abortRequested_ = true;
@@ -368,14 +333,17 @@ template <typename R> void ServerSession::answer(std::int32_t requestSelector, c
         if (requestSelector == msg::ping) {
             const auto wrong =
                 emptyRecord<msgGetParametersSizeResponse>(msg::getParametersSizeResponse);
-            sent = sendWithin(pluginChannel_->responseQueue(), &wrong, sizeof wrong);
+            sent = ipc::sendWithin(pluginChannel_->responseQueue(), &wrong, sizeof wrong,
+                                   sendTimeoutMs);
         } else {
             const auto wrong = emptyRecord<msgPingResponse>(msg::pingResponse);
-            sent = sendWithin(pluginChannel_->responseQueue(), &wrong, sizeof wrong);
+            sent = ipc::sendWithin(pluginChannel_->responseQueue(), &wrong, sizeof wrong,
+                                   sendTimeoutMs);
         }
         log("fault: wrong answer to " + std::to_string(requestSelector));
     } else {
-        sent = sendWithin(pluginChannel_->responseQueue(), &record, sizeof record);
+        sent =
+            ipc::sendWithin(pluginChannel_->responseQueue(), &record, sizeof record, sendTimeoutMs);
     }
     if (!sent) {
         log("answer to " + std::to_string(requestSelector) + " not accepted: queue full");
@@ -576,9 +544,8 @@ void ServerSession::playPreview() {
         return;
     }
     const std::size_t viewBytes = static_cast<std::size_t>(w) * static_cast<std::size_t>(h) * 4;
-    log("preview " + std::to_string(w) + "x" + std::to_string(h) +
-        " answered=" + std::to_string(recordFrom<msgDisplayResponse>(cell).result) +
-        " view=" + viewBuffer_->name() +
+    log("preview " + std::to_string(w) + "x" + std::to_string(h) + " answered=" +
+        std::to_string(cell.as<msgDisplayResponse>().result) + " view=" + viewBuffer_->name() +
         " viewChecksum=" + std::to_string(checksum(viewBuffer_->data(), viewBytes)));
 }
 
@@ -594,7 +561,7 @@ void ServerSession::playColourRequest() {
         pick.space = spaceRGB;
         std::copy(std::begin(colour), std::end(colour), std::begin(pick.components));
         if (request(pick) && awaitAnswer(msg::pickColor, cell)) {
-            const auto picked = recordFrom<msgPickColorResponse>(cell);
+            const auto picked = cell.as<msgPickColorResponse>();
             log("colour picked space=" + std::to_string(picked.space) + " components=" +
                 colourText(picked.components) + " failed=" + std::to_string(picked.failed));
             return;
@@ -605,7 +572,7 @@ void ServerSession::playColourRequest() {
         convert.targetSpace = spaceGray;
         std::copy(std::begin(colour), std::end(colour), std::begin(convert.components));
         if (request(convert) && awaitAnswer(msg::convertColor, cell)) {
-            const auto converted = recordFrom<msgConvertColorResponse>(cell);
+            const auto converted = cell.as<msgConvertColorResponse>();
             log("colour converted from=" + colourText(colour) +
                 " space=" + std::to_string(converted.targetSpace) +
                 " components=" + colourText(converted.components));
@@ -743,7 +710,7 @@ bool ServerSession::renderTiles(const PixelLayout& layout) {
                     endRender(msg::endWithError, generalFailureCode);
                     return false;
                 }
-                if (recordFrom<msgReadMaskResponse>(cell).copied != 0) {
+                if (cell.as<msgReadMaskResponse>().copied != 0) {
                     mask = maskBuffer_->data();
                 }
             }
@@ -799,7 +766,7 @@ template <typename R> bool ServerSession::request(const R& record) {
         log("request " + std::to_string(record.selector) + " before the channel exists");
         return false;
     }
-    if (sendWithin(ownChannel_->requestQueue(), &record, sizeof record)) {
+    if (ipc::sendWithin(ownChannel_->requestQueue(), &record, sizeof record, sendTimeoutMs)) {
         return true;
     }
     log("request " + std::to_string(record.selector) + " not accepted: queue full");
@@ -811,7 +778,7 @@ bool ServerSession::awaitAnswer(std::int32_t expected, Cell& cell) {
         std::size_t size = 0;
         if (ownChannel_->receive(cell.bytes, sizeof cell.bytes, size, receiveSliceMs)) {
             lastRecord_ = platform::tickCount();
-            const std::int32_t selector = selectorOf(cell);
+            const std::int32_t selector = cell.selector();
             if (selector == expected) {
                 return true;
             }
@@ -840,7 +807,7 @@ bool ServerSession::readRegion(const WireRect& rect, const PixelLayout& layout,
     if (!request(read) || !awaitAnswer(msg::readInputResponse, cell)) {
         return false;
     }
-    result = recordFrom<msgReadInputResponse>(cell).result;
+    result = cell.as<msgReadInputResponse>().result;
     return true;
 }
 
@@ -850,9 +817,9 @@ bool ServerSession::awaitWriteResult(std::int32_t& result) {
     for (;;) {
         Cell cell;
         if (receiveFromPlugin(cell, receiveSliceMs)) {
-            if (selectorOf(cell) == msg::writeOutputResponse) {
+            if (cell.selector() == msg::writeOutputResponse) {
                 reach(ServerStep::request(msg::writeOutputResponse));
-                result = recordFrom<msgWriteOutputResponse>(cell).result;
+                result = cell.as<msgWriteOutputResponse>().result;
                 return true;
             }
             dispatch(cell);

@@ -34,7 +34,7 @@ enum ExitCode : int {
     exitIdle = 5,           // nothing arrived from the plug-in for the idle limit
 };
 
-struct Cell;
+using msg::Cell;
 struct PixelLayout;
 
 // The reference server's side of one connection: it opens the plug-in's

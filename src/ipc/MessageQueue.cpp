@@ -6,6 +6,7 @@
 #include "ipc/InterProcessException.h"
 #include "ipc/NamedCondition.h"
 #include "ipc/NamedMutex.h"
+#include "platform/Clock.h"
 
 #include <algorithm>
 #include <cstring>
@@ -154,6 +155,20 @@ bool MessageQueue::timed_receive(void* buffer, std::size_t bufferSize,
     cellFlags_[index] = 0;
     header_[readIndexField] = static_cast<std::int32_t>((index + 1) % capacity_);
     return true;
+}
+
+bool sendWithin(MessageQueue& queue, const void* data, std::size_t size, unsigned timeoutMs) {
+    const std::uint32_t start = platform::tickCount();
+    for (;;) {
+        const std::uint32_t elapsed = platform::tickCount() - start;
+        const unsigned left = elapsed < timeoutMs ? timeoutMs - elapsed : 0;
+        if (queue.timed_send(data, size, 0, left)) {
+            return true;
+        }
+        if (left == 0) {
+            return false;
+        }
+    }
 }
 
 } // namespace ipc

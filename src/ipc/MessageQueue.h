@@ -67,4 +67,8 @@ private:
     std::size_t cellSize_ = 0;
 };
 
+// timed_send until `timeoutMs` has passed in all: a signal left over from an
+// earlier receive can end a single wait at once while the queue is still full.
+bool sendWithin(MessageQueue& queue, const void* data, std::size_t size, unsigned timeoutMs);
+
 } // namespace ipc

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 namespace msg {
 
@@ -59,6 +60,31 @@ enum Selector : std::int32_t {
 struct msgBase {
     std::int32_t selector;
 };
+
+namespace msg {
+
+// A whole queue cell as received, whatever record it holds.
+struct Cell {
+    alignas(8) unsigned char bytes[cellSize];
+
+    [[nodiscard]] std::int32_t selector() const { return as<msgBase>().selector; }
+    // The record of type R at the start of the cell.
+    template <typename R> [[nodiscard]] R as() const {
+        static_assert(sizeof(R) <= cellSize, "a record fits in one queue cell");
+        R record;
+        std::memcpy(&record, bytes, sizeof record);
+        return record;
+    }
+};
+
+// A record with its selector set and every other byte zero.
+template <typename R> R emptyRecord(std::int32_t selector) {
+    R record{};
+    record.selector = selector;
+    return record;
+}
+
+} // namespace msg
 
 // A rectangle in a message: right and bottom exclusive.
 struct WireRect {

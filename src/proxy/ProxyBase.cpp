@@ -4,7 +4,6 @@
 #include "ipc/Mutex.h"
 #include "ipc/ProxyChannel.h"
 #include "ipc/ServerLaunch.h"
-#include "platform/Clock.h"
 #include "platform/Process.h"
 
 #include <boost/function/function_base.hpp>
@@ -19,23 +18,6 @@ void ProxyBase::launchServer() {
     remoteProcessId = server.processId;
 }
 
-bool ProxyBase::sendWithin(ipc::MessageQueue& queue, const void* data, std::size_t size,
-                           unsigned timeoutMs) {
-    // A queue waits only once for a free cell, and a signal left over from
-    // earlier can end that wait at once.
-    const std::uint32_t start = platform::tickCount();
-    for (;;) {
-        const std::uint32_t elapsed = platform::tickCount() - start;
-        const unsigned left = elapsed < timeoutMs ? timeoutMs - elapsed : 0;
-        if (queue.timed_send(data, size, 0, left)) {
-            return true;
-        }
-        if (left == 0) {
-            return false;
-        }
-    }
-}
-
 void ProxyBase::sendRecordBytes(const void* data, std::size_t size) {
     if (broken) {
         throw std::runtime_error(proxy::errors::comsBrokenInSendMessage);
@@ -44,7 +26,7 @@ void ProxyBase::sendRecordBytes(const void* data, std::size_t size) {
     if (!clientChannel) {
         throw std::runtime_error(proxy::errors::notConnected);
     }
-    if (!sendWithin(clientChannel->requestQueue(), data, size, sendTimeoutMs)) {
+    if (!ipc::sendWithin(clientChannel->requestQueue(), data, size, sendTimeoutMs)) {
         broken = true;
         throw std::runtime_error(proxy::errors::unableToSendMessage);
     }
@@ -55,7 +37,7 @@ void ProxyBase::postAndAwait(const void* data, std::size_t size, ReceiveBuffer& 
     if (!clientChannel) {
         throw std::runtime_error(proxy::errors::notConnected);
     }
-    if (!sendWithin(clientChannel->requestQueue(), data, size, sendTimeoutMs)) {
+    if (!ipc::sendWithin(clientChannel->requestQueue(), data, size, sendTimeoutMs)) {
         broken = true;
         throw std::runtime_error(proxy::errors::unableToPostMessage);
     }
@@ -94,7 +76,7 @@ void ProxyBase::sendResponseBytes(const void* data, std::size_t size) {
     if (!serverChannel) {
         throw std::runtime_error(proxy::errors::notConnected);
     }
-    if (!sendWithin(serverChannel->responseQueue(), data, size, sendTimeoutMs)) {
+    if (!ipc::sendWithin(serverChannel->responseQueue(), data, size, sendTimeoutMs)) {
         throw std::runtime_error(proxy::errors::unableToSendResponse);
     }
 }

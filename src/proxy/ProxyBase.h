@@ -21,7 +21,6 @@ class Process;
 }
 
 namespace ipc {
-class MessageQueue;
 class ProxyChannel;
 } // namespace ipc
 
@@ -122,12 +121,6 @@ public:
     // Set by a failed send or a server found dead while awaiting an answer;
     // never cleared.
     bool broken = false;
-
-protected:
-    // Puts `size` bytes into the queue, trying again after a wait that ended
-    // early, until the whole time-out has passed. False when it stayed full.
-    static bool sendWithin(ipc::MessageQueue& queue, const void* data, std::size_t size,
-                           unsigned timeoutMs);
 
 private:
     template <typename T> static void checkRecord() {

@@ -15,6 +15,7 @@
 #include <cstring>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 using ipc::IPCMemoryBuffer;
@@ -186,6 +187,40 @@ TEST(MessageQueue, AStaleSignalEndsTheWaitAtOnceWithNothing) {
     const auto start = Clock::now();
     EXPECT_FALSE(receive(queue, cell, 5000));
     EXPECT_LT(msSince(start), 2500) << "the pending signal should end the single wait early";
+}
+
+TEST(MessageQueue, SendWithinOutlastsAStaleSignalAndTakesTheCellThatComesFree) {
+    MessageQueue queue(ipc::create, uniqueName("within"), 10, 768);
+    Cell cell{};
+    // Full again after a receive nobody waited for: its signal stays pending.
+    const auto fullWithStaleSignal = [&] {
+        ASSERT_TRUE(receive(queue, cell));
+        ASSERT_TRUE(send(queue, 77));
+    };
+    for (std::int32_t i = 0; i < 10; ++i) {
+        ASSERT_TRUE(send(queue, i));
+    }
+    fullWithStaleSignal();
+    auto start = Clock::now();
+    std::int32_t value = 1234;
+    EXPECT_FALSE(ipc::sendWithin(queue, &value, sizeof value, 600));
+    EXPECT_GE(msSince(start), 550) << "the stale signal must not end the send early";
+
+    fullWithStaleSignal();
+    std::thread taker([&queue] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        Cell taken{};
+        EXPECT_TRUE(receive(queue, taken));
+    });
+    start = Clock::now();
+    EXPECT_TRUE(ipc::sendWithin(queue, &value, sizeof value, 10000));
+    EXPECT_LT(msSince(start), 8000);
+    taker.join();
+    std::int32_t last = 0;
+    while (receive(queue, cell, 0)) {
+        last = first(cell);
+    }
+    EXPECT_EQ(last, 1234);
 }
 
 TEST(MessageQueue, AMessageArrivingDuringTheWaitIsReceived) {

@@ -64,21 +64,6 @@ bool inside(const WireRect& rect, const TestDocument& document) {
            rect.right <= document.width && rect.bottom <= document.height;
 }
 
-// Tries again after a wait that a stale signal ended early.
-bool sendWithin(ipc::MessageQueue& queue, const void* data, std::size_t size) {
-    const std::uint32_t start = platform::tickCount();
-    for (;;) {
-        const std::uint32_t elapsed = elapsedSince(start);
-        const unsigned left = elapsed < sendTimeoutMs ? sendTimeoutMs - elapsed : 0;
-        if (queue.timed_send(data, size, 0, left)) {
-            return true;
-        }
-        if (left == 0) {
-            return false;
-        }
-    }
-}
-
 } // namespace
 
 msgDocumentInfo TestDocument::describe(std::int32_t selector) const {
@@ -154,7 +139,7 @@ std::optional<std::uint32_t> PluginStandIn::waitForExit(std::uint32_t timeoutMs)
 bool PluginStandIn::connect(std::uint32_t timeoutMs) {
     Cell cell{};
     if (!send(emptyRecord<msgBase>(msg::ping)) || !awaitAnswer(cell, timeoutMs) ||
-        selectorOf(cell) != msg::pingResponse) {
+        cell.selector() != msg::pingResponse) {
         return false;
     }
     serverChannel_ = std::make_unique<ipc::ProxyChannel>(
@@ -176,7 +161,7 @@ void PluginStandIn::attachAgain() {
 }
 
 bool PluginStandIn::sendBytes(const void* data, std::size_t size) {
-    return sendWithin(clientChannel_->requestQueue(), data, size);
+    return ipc::sendWithin(clientChannel_->requestQueue(), data, size, sendTimeoutMs);
 }
 
 bool PluginStandIn::awaitAnswer(Cell& cell, std::uint32_t timeoutMs) {
@@ -184,7 +169,7 @@ bool PluginStandIn::awaitAnswer(Cell& cell, std::uint32_t timeoutMs) {
     std::size_t size = 0;
     do {
         const bool running = serverRunning();
-        if (clientChannel_->receive(cell.data(), cell.size(), size, sliceMs)) {
+        if (clientChannel_->receive(cell.bytes, sizeof cell.bytes, size, sliceMs)) {
             return true;
         }
         if (!running) {
@@ -197,7 +182,7 @@ bool PluginStandIn::awaitAnswer(Cell& cell, std::uint32_t timeoutMs) {
 bool PluginStandIn::sync() {
     Cell cell{};
     return send(emptyRecord<msgBase>(msg::ping)) && awaitAnswer(cell) &&
-           selectorOf(cell) == msg::pingResponse;
+           cell.selector() == msg::pingResponse;
 }
 
 bool PluginStandIn::awaitRequest(Cell& cell, std::uint32_t timeoutMs) {
@@ -209,7 +194,7 @@ bool PluginStandIn::awaitRequest(Cell& cell, std::uint32_t timeoutMs) {
     std::size_t size = 0;
     do {
         const bool running = serverRunning();
-        if (serverChannel_->receiveRequest(cell.data(), cell.size(), size, sliceMs)) {
+        if (serverChannel_->receiveRequest(cell.bytes, sizeof cell.bytes, size, sliceMs)) {
             return true;
         }
         if (!running) {
@@ -220,7 +205,7 @@ bool PluginStandIn::awaitRequest(Cell& cell, std::uint32_t timeoutMs) {
 }
 
 bool PluginStandIn::respondBytes(const void* data, std::size_t size) {
-    return sendWithin(serverChannel_->responseQueue(), data, size);
+    return ipc::sendWithin(serverChannel_->responseQueue(), data, size, sendTimeoutMs);
 }
 
 std::optional<std::int32_t> PluginStandIn::settingsSize() {
@@ -294,9 +279,9 @@ RenderTranscript PluginStandIn::serveRender(TestDocument& document, const Render
             ADD_FAILURE() << "the server sent nothing more during the render";
             return transcript;
         }
-        const std::int32_t selector = selectorOf(cell);
+        const std::int32_t selector = cell.selector();
         if (selector == msg::readInput) {
-            const auto read = recordFrom<msgReadInputRequest>(cell);
+            const auto read = cell.as<msgReadInputRequest>();
             transcript.reads.push_back(read.rect);
             transcript.imageBuffers.push_back(fieldName(read.bufferName));
             EXPECT_EQ(read.step, 1);
@@ -332,7 +317,7 @@ RenderTranscript PluginStandIn::serveRender(TestDocument& document, const Render
             }
             EXPECT_TRUE(respond(answer));
         } else if (selector == msg::readMask) {
-            const auto read = recordFrom<msgReadMaskRequest>(cell);
+            const auto read = cell.as<msgReadMaskRequest>();
             transcript.masks.push_back(read.rect);
             EXPECT_EQ(read.declined, 0);
             EXPECT_EQ(read.channels, 1);
@@ -359,7 +344,7 @@ RenderTranscript PluginStandIn::serveRender(TestDocument& document, const Render
             }
             EXPECT_TRUE(respond(answer));
         } else if (selector == msg::writeOutput) {
-            const auto write = recordFrom<msgWriteOutputRequest>(cell);
+            const auto write = cell.as<msgWriteOutputRequest>();
             transcript.writes.push_back(write.rect);
             transcript.imageBuffers.push_back(fieldName(write.bufferName));
             EXPECT_EQ(write.bytesPerSample, bps);
@@ -392,7 +377,7 @@ RenderTranscript PluginStandIn::serveRender(TestDocument& document, const Render
             }
             EXPECT_TRUE(send(answer));
         } else if (selector == msg::progress) {
-            transcript.progress.push_back(recordFrom<msgProgress>(cell));
+            transcript.progress.push_back(cell.as<msgProgress>());
             if (static_cast<int>(transcript.progress.size()) == script.abortAfterProgress) {
                 auto abort = emptyRecord<msgAbort>(msg::progress);
                 abort.code = 1000;
@@ -402,7 +387,7 @@ RenderTranscript PluginStandIn::serveRender(TestDocument& document, const Render
                    selector == msg::endWithError) {
             transcript.endSelector = selector;
             if (selector == msg::endWithError) {
-                transcript.endCode = recordFrom<msgEndWithError>(cell).code;
+                transcript.endCode = cell.as<msgEndWithError>().code;
             }
             if (selector == msg::finish) {
                 EXPECT_TRUE(send(emptyRecord<msgBase>(msg::finishAcknowledged)));

@@ -7,7 +7,6 @@
 #include "proxy/Messages.h"
 
 #include <algorithm>
-#include <array>
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -27,23 +26,8 @@ class Process;
 
 namespace server_testing {
 
-using Cell = std::array<unsigned char, msg::cellSize>;
-
-template <typename R> R recordFrom(const Cell& cell) {
-    R record;
-    std::memcpy(&record, cell.data(), sizeof record);
-    return record;
-}
-
-inline std::int32_t selectorOf(const Cell& cell) {
-    return recordFrom<msgBase>(cell).selector;
-}
-
-template <typename R> R emptyRecord(std::int32_t selector) {
-    R record{};
-    record.selector = selector;
-    return record;
-}
+using msg::Cell;
+using msg::emptyRecord;
 
 template <std::size_t N> void copyName(char (&field)[N], const std::string& name) {
     std::memset(field, 0, N);
@@ -137,10 +121,10 @@ public:
     template <typename R, typename Q>
     std::optional<R> post(const Q& request, std::int32_t expected) {
         Cell cell{};
-        if (!send(request) || !awaitAnswer(cell) || selectorOf(cell) != expected) {
+        if (!send(request) || !awaitAnswer(cell) || cell.selector() != expected) {
             return std::nullopt;
         }
-        return recordFrom<R>(cell);
+        return cell.as<R>();
     }
     // A ping: every record sent before it has been taken once it is answered.
     bool sync();

@@ -76,7 +76,7 @@ TEST(ReferenceServerFaults, DiesAtTheChosenStep) {
             int writes = 0;
             bool ended = false;
             while (plugin.awaitRequest(cell, 10000)) {
-                const std::int32_t selector = selectorOf(cell);
+                const std::int32_t selector = cell.selector();
                 if (selector == msg::readInput) {
                     plugin.respond(emptyRecord<msgReadInputResponse>(msg::readInputResponse));
                 } else if (selector == msg::writeOutput) {
@@ -120,7 +120,7 @@ TEST(ReferenceServerFaults, AnswersWithTheWrongRecord) {
         ASSERT_TRUE(plugin.send(emptyRecord<msgBase>(c.request)));
         Cell cell{};
         ASSERT_TRUE(plugin.awaitAnswer(cell)) << c.request;
-        EXPECT_EQ(selectorOf(cell), c.wrongAnswer) << c.request;
+        EXPECT_EQ(cell.selector(), c.wrongAnswer) << c.request;
         if (c.request != msg::ping) {
             EXPECT_TRUE(plugin.sync()) << "only the chosen request is answered wrongly";
         }
@@ -136,9 +136,9 @@ TEST(ReferenceServerFaults, SendsASelectorThePluginHasNoHandlerFor) {
     ASSERT_TRUE(plugin.send(emptyRecord<msgBase>(msg::startInteractive)));
     Cell cell{};
     ASSERT_TRUE(plugin.awaitRequest(cell));
-    EXPECT_EQ(selectorOf(cell), 26);
+    EXPECT_EQ(cell.selector(), 26);
     ASSERT_TRUE(plugin.awaitRequest(cell));
-    EXPECT_EQ(selectorOf(cell), msg::finish) << "then the run goes on";
+    EXPECT_EQ(cell.selector(), msg::finish) << "then the run goes on";
     EXPECT_EQ(plugin.endConnection(), 0U);
 }
 
@@ -155,9 +155,9 @@ TEST(ReferenceServerFaults, FloodsTheQueueWithProgressReports) {
     Cell cell{};
     for (std::int32_t i = 0; i < 30; ++i) {
         ASSERT_TRUE(plugin.awaitRequest(cell)) << i;
-        ASSERT_EQ(selectorOf(cell), msg::progress) << i << "\n" << plugin.log();
-        EXPECT_EQ(recordFrom<msgProgress>(cell).done, i);
-        EXPECT_EQ(recordFrom<msgProgress>(cell).total, 30);
+        ASSERT_EQ(cell.selector(), msg::progress) << i << "\n" << plugin.log();
+        EXPECT_EQ(cell.as<msgProgress>().done, i);
+        EXPECT_EQ(cell.as<msgProgress>().total, 30);
     }
     const RenderTranscript transcript = plugin.serveRender(document);
     EXPECT_EQ(transcript.endSelector, msg::finish)
@@ -241,8 +241,8 @@ TEST(ReferenceServerUntrustedPeer, NamesAreReadOnlyWithinTheirFields) {
     ASSERT_TRUE(plugin.sendBytes(bytes, sizeof bytes));
     Cell cell{};
     ASSERT_TRUE(plugin.awaitAnswer(cell));
-    ASSERT_EQ(selectorOf(cell), msg::setParametersResponse);
-    EXPECT_EQ(recordFrom<msgSetParametersResponse>(cell).status, 0) << plugin.log();
+    ASSERT_EQ(cell.selector(), msg::setParametersResponse);
+    EXPECT_EQ(cell.as<msgSetParametersResponse>().status, 0) << plugin.log();
     EXPECT_EQ(plugin.fetchSettings(), "0exposure=0;contrast=1;saturation=1;invert=1");
     EXPECT_EQ(plugin.endConnection(), 0U);
 }

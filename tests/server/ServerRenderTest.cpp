@@ -222,8 +222,8 @@ TEST(ReferenceServerRender, RefusesADocumentItCannotRender) {
         ASSERT_TRUE(plugin.send(emptyRecord<msgBase>(msg::startRender)));
         Cell cell{};
         ASSERT_TRUE(plugin.awaitRequest(cell)) << c.what;
-        EXPECT_EQ(selectorOf(cell), msg::endWithError) << c.what;
-        EXPECT_EQ(recordFrom<msgEndWithError>(cell).code, -1) << c.what;
+        EXPECT_EQ(cell.selector(), msg::endWithError) << c.what;
+        EXPECT_EQ(cell.as<msgEndWithError>().code, -1) << c.what;
         EXPECT_EQ(plugin.endConnection(), 0U);
     }
 }

@@ -65,7 +65,7 @@ TEST(ReferenceServer, StartsFromThePluginsCommandLineAndCreatesItsChannelBeforeT
     Cell cell{};
     ASSERT_TRUE(plugin.send(emptyRecord<msgBase>(msg::ping)));
     ASSERT_TRUE(plugin.awaitAnswer(cell)) << plugin.log();
-    EXPECT_EQ(selectorOf(cell), msg::pingResponse);
+    EXPECT_EQ(cell.selector(), msg::pingResponse);
     // Right after the answer the server's channel, named after the server's
     // own process id, opens.
     EXPECT_NO_THROW(ipc::ProxyChannel(
@@ -262,7 +262,7 @@ TEST(ReferenceServer, PlaysTheUserOfAnInteractiveRun) {
         ASSERT_TRUE(plugin.send(emptyRecord<msgBase>(msg::bringToFront)));
         Cell cell{};
         ASSERT_TRUE(plugin.awaitRequest(cell)) << c.user << plugin.log();
-        EXPECT_EQ(selectorOf(cell), c.end) << c.user;
+        EXPECT_EQ(cell.selector(), c.end) << c.user;
         EXPECT_GE(platform::tickCount() - start, delayMs - 20) << "the user took the delay";
         if (c.end == msg::finish) {
             ASSERT_TRUE(plugin.send(emptyRecord<msgBase>(msg::finishAcknowledged)));
@@ -287,8 +287,8 @@ TEST(ReferenceServer, AnInteractiveRunCanAskForAPreviewAndAColour) {
     // The preview reads the region it shows, then asks for its display.
     Cell cell{};
     ASSERT_TRUE(plugin.awaitRequest(cell)) << plugin.log();
-    ASSERT_EQ(selectorOf(cell), msg::readInput);
-    const auto read = recordFrom<msgReadInputRequest>(cell);
+    ASSERT_EQ(cell.selector(), msg::readInput);
+    const auto read = cell.as<msgReadInputRequest>();
     EXPECT_EQ(read.rect.left, 2);
     EXPECT_EQ(read.rect.right, 6);
     EXPECT_EQ(read.rect.top, 1);
@@ -302,8 +302,8 @@ TEST(ReferenceServer, AnInteractiveRunCanAskForAPreviewAndAColour) {
     ASSERT_TRUE(plugin.respond(emptyRecord<msgReadInputResponse>(msg::readInputResponse)));
 
     ASSERT_TRUE(plugin.awaitRequest(cell)) << plugin.log();
-    ASSERT_EQ(selectorOf(cell), msg::display);
-    const auto display = recordFrom<msgDisplayRequest>(cell);
+    ASSERT_EQ(cell.selector(), msg::display);
+    const auto display = cell.as<msgDisplayRequest>();
     EXPECT_EQ(fieldName(display.sourceName), source.name());
     EXPECT_EQ(display.rect.left, 2);
     EXPECT_EQ(display.rect.bottom, 4);
@@ -322,8 +322,8 @@ TEST(ReferenceServer, AnInteractiveRunCanAskForAPreviewAndAColour) {
 
     // The colour picker starts from the host's foreground colour.
     ASSERT_TRUE(plugin.awaitRequest(cell)) << plugin.log();
-    ASSERT_EQ(selectorOf(cell), msg::pickColor);
-    const auto pick = recordFrom<msgPickColorRequest>(cell);
+    ASSERT_EQ(cell.selector(), msg::pickColor);
+    const auto pick = cell.as<msgPickColorRequest>();
     EXPECT_EQ(pick.space, 0);
     EXPECT_EQ(pick.components[0], 10);
     EXPECT_EQ(pick.components[1], 20);
@@ -335,7 +335,7 @@ TEST(ReferenceServer, AnInteractiveRunCanAskForAPreviewAndAColour) {
     ASSERT_TRUE(plugin.respond(picked));
 
     ASSERT_TRUE(plugin.awaitRequest(cell)) << plugin.log();
-    EXPECT_EQ(selectorOf(cell), msg::finish);
+    EXPECT_EQ(cell.selector(), msg::finish);
     ASSERT_TRUE(plugin.send(emptyRecord<msgBase>(msg::finishAcknowledged)));
     ASSERT_TRUE(plugin.sync());
     const std::string log = plugin.log();
@@ -352,8 +352,8 @@ TEST(ReferenceServer, AnInteractiveRunCanAskForAColourConversion) {
     ASSERT_TRUE(plugin.send(emptyRecord<msgBase>(msg::startInteractive)));
     Cell cell{};
     ASSERT_TRUE(plugin.awaitRequest(cell)) << plugin.log();
-    ASSERT_EQ(selectorOf(cell), msg::convertColor);
-    const auto convert = recordFrom<msgConvertColorRequest>(cell);
+    ASSERT_EQ(cell.selector(), msg::convertColor);
+    const auto convert = cell.as<msgConvertColorRequest>();
     EXPECT_EQ(convert.space, 0);
     EXPECT_EQ(convert.targetSpace, 4);
     EXPECT_EQ(convert.components[2], 30);
@@ -362,7 +362,7 @@ TEST(ReferenceServer, AnInteractiveRunCanAskForAColourConversion) {
     converted.targetSpace = 4;
     ASSERT_TRUE(plugin.respond(converted));
     ASSERT_TRUE(plugin.awaitRequest(cell)) << plugin.log();
-    EXPECT_EQ(selectorOf(cell), msg::finish);
+    EXPECT_EQ(cell.selector(), msg::finish);
     ASSERT_TRUE(plugin.sync());
     EXPECT_TRUE(
         plugin.logContains("colour converted from=10,20,30,255 space=4 components=20,0,0,0"))

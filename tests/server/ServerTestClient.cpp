@@ -11,7 +11,6 @@
 #include "platform/Process.h"
 #include "proxy/Messages.h"
 
-#include <array>
 #include <cstdio>
 #include <exception>
 #include <string>
@@ -33,10 +32,10 @@ int run(const std::string& mode) {
         return 1;
     }
     const msgBase ping{msg::ping};
-    std::array<unsigned char, msg::cellSize> cell{};
+    msg::Cell cell{};
     std::size_t size = 0;
     if (!channel.send(&ping, sizeof ping, 10000) ||
-        !channel.receive(cell.data(), cell.size(), size, 20000)) {
+        !channel.receive(cell.bytes, sizeof cell.bytes, size, 20000)) {
         std::fprintf(stderr, "server_test_client: no answer to the ping\n");
         return 1;
     }
