@@ -42,17 +42,6 @@ protected:
                        ::testing::UnitTest::GetInstance()->current_test_info()->name()};
 };
 
-// The text of what `action` throws as a std::exception, or "" when it does
-// not throw.
-std::string failureOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const std::exception& failure) {
-        return failure.what();
-    }
-    return "";
-}
-
 // The id of a process that has ended; `keep` holds its handle, so that the
 // process can still be opened and its exit code read.
 std::uint32_t endedProcess(std::shared_ptr<platform::Process>& keep) {
@@ -84,20 +73,20 @@ TEST_F(Engine, SendsARecordAsExactlyItsSize) {
     ServerSide side(proxy);
     // Every cell of the ring first holds a full cell of 0xEE.
     Cell filler{};
-    filler.fill(0xEE);
+    std::memset(filler.bytes, 0xEE, sizeof filler.bytes);
     for (int i = 0; i < 10; ++i) {
-        ASSERT_TRUE(side.pluginChannel().send(filler.data(), filler.size(), 1000));
+        ASSERT_TRUE(side.pluginChannel().send(filler.bytes, sizeof filler.bytes, 1000));
         Cell taken{};
         ASSERT_TRUE(side.takeRequest(taken));
     }
     proxy.keepServer();
     Cell cell{};
     ASSERT_TRUE(side.takeRequest(cell));
-    const auto keep = recordIn<msgKeepServer>(cell);
+    const auto keep = cell.as<msgKeepServer>();
     EXPECT_EQ(keep.selector, 27);
     EXPECT_EQ(keep.value, 600);
-    for (std::size_t i = sizeof(msgKeepServer); i < cell.size(); ++i) {
-        ASSERT_EQ(cell[i], 0xEE) << "byte " << i << " was written";
+    for (std::size_t i = sizeof(msgKeepServer); i < sizeof cell.bytes; ++i) {
+        ASSERT_EQ(cell.bytes[i], 0xEE) << "byte " << i << " was written";
     }
 }
 
@@ -106,10 +95,11 @@ TEST_F(Engine, TakesTheNextAnswerWhicheverRequestItBelongsTo) {
     ServerSide side(proxy);
     // Two answers wait before any request: a size answer, then a ping answer.
     Cell sizeAnswer{};
-    sizeAnswer.fill(0x5A); // behind the record's 8 bytes: left over, meaningless
+    std::memset(sizeAnswer.bytes, 0x5A,
+                sizeof sizeAnswer.bytes); // behind the record's 8 bytes: left over, meaningless
     const msgGetParametersSizeResponse size{{msg::getParametersSizeResponse}, 7};
-    std::memcpy(sizeAnswer.data(), &size, sizeof size);
-    ASSERT_TRUE(side.answerBytes(sizeAnswer.data(), sizeAnswer.size()));
+    std::memcpy(sizeAnswer.bytes, &size, sizeof size);
+    ASSERT_TRUE(side.answerBytes(sizeAnswer.bytes, sizeof sizeAnswer.bytes));
     ASSERT_TRUE(side.answer(msgPingResponse{{msg::pingResponse}}));
 
     EXPECT_EQ(failureOf([&] { proxy.ping(); }), errors::unexpectedSelector);
@@ -118,7 +108,7 @@ TEST_F(Engine, TakesTheNextAnswerWhicheverRequestItBelongsTo) {
     EXPECT_EQ(ping->selector, msg::pingResponse);
 
     // The same size answer, taken by the request it fits.
-    ASSERT_TRUE(side.answerBytes(sizeAnswer.data(), sizeAnswer.size()));
+    ASSERT_TRUE(side.answerBytes(sizeAnswer.bytes, sizeof sizeAnswer.bytes));
     const auto answer =
         proxy.postMessage<msgGetParametersSizeResponse>(msgBase{msg::getParametersSize}, 1000);
     EXPECT_EQ(answer->selector, msg::getParametersSizeResponse);
@@ -128,7 +118,7 @@ TEST_F(Engine, TakesTheNextAnswerWhicheverRequestItBelongsTo) {
     for (const std::int32_t expected : {msg::ping, msg::ping, msg::getParametersSize}) {
         Cell request{};
         ASSERT_TRUE(side.takeRequest(request));
-        EXPECT_EQ(selectorIn(request), expected);
+        EXPECT_EQ(request.selector(), expected);
     }
 }
 
@@ -213,8 +203,8 @@ TEST_F(Engine, AnswersTheServerEvenWhenBroken) {
     proxy.sendResponse(response);
     Cell cell{};
     ASSERT_TRUE(side.takeAnswer(cell));
-    EXPECT_EQ(selectorIn(cell), msg::readInputResponse);
-    EXPECT_EQ(recordIn<msgReadInputResponse>(cell).result, -108);
+    EXPECT_EQ(cell.selector(), msg::readInputResponse);
+    EXPECT_EQ(cell.as<msgReadInputResponse>().result, -108);
 }
 
 TEST_F(Engine, TellsWhetherTheServerProcessLives) {
@@ -293,8 +283,8 @@ TEST_F(Engine, TheRequestLoopTellsTheServerOfAnAbortAndRunsUntilAHandlerEndsIt) 
         for (int i = 0; i < 2; ++i) {
             Cell cell{};
             ASSERT_TRUE(side.takeRequest(cell));
-            aborts.push_back(recordIn<msgAbort>(cell));
-            EXPECT_EQ(selectorIn(cell), msg::progress);
+            aborts.push_back(cell.as<msgAbort>());
+            EXPECT_EQ(cell.selector(), msg::progress);
             ASSERT_TRUE(side.request(msgProgress{{msg::progress}, -1, 10}));
         }
         ASSERT_TRUE(side.request(msgBase{msg::finish}));
@@ -357,7 +347,7 @@ TEST_F(Engine, SendsEachOneRecordMessageAsItsBytes) {
         c.send();
         Cell cell{};
         ASSERT_TRUE(side.takeRequest(cell));
-        EXPECT_EQ(std::vector<std::uint8_t>(cell.begin(), cell.begin() + c.expected.size()),
+        EXPECT_EQ(std::vector<std::uint8_t>(cell.bytes, cell.bytes + c.expected.size()),
                   c.expected);
     }
     EXPECT_FALSE(globals.clientChannel->createFlag()) << "cleared before selector 27";
@@ -387,14 +377,14 @@ protected:
         server_ = std::thread([this, size, text, status] {
             Cell cell{};
             ASSERT_TRUE(side_.takeRequest(cell));
-            EXPECT_EQ(selectorIn(cell), msg::getParametersSize);
+            EXPECT_EQ(cell.selector(), msg::getParametersSize);
             ASSERT_TRUE(
                 side_.answer(msgGetParametersSizeResponse{{msg::getParametersSizeResponse}, size}));
             if (size < 1) {
                 return;
             }
             ASSERT_TRUE(side_.takeRequest(cell));
-            const auto request = recordIn<msgGetParameters>(cell);
+            const auto request = cell.as<msgGetParameters>();
             EXPECT_EQ(request.selector, msg::getParameters);
             requestedName_ = std::string(request.bufferName);
             ipc::IPCMemoryBuffer buffer(false);
@@ -495,7 +485,7 @@ TEST_F(Parameters, SetParametersHandsOverTheSettingsTextAlone) {
             if (!side_.takeRequest(cell, c.sent ? 5000 : 300)) {
                 return;
             }
-            const auto request = recordIn<msgSetParameters>(cell);
+            const auto request = cell.as<msgSetParameters>();
             EXPECT_EQ(request.selector, msg::setParameters);
             name = request.bufferName;
             ipc::IPCMemoryBuffer buffer(false);
@@ -551,7 +541,7 @@ TEST_F(Parameters, NewLayerParametersAreReadWithinTheirFields) {
     EXPECT_EQ(std::memcmp(layer.data(), answer.layerName, sizeof answer.layerName), 0);
     Cell cell{};
     ASSERT_TRUE(side_.takeRequest(cell));
-    EXPECT_EQ(selectorIn(cell), msg::getNewLayerParameters);
+    EXPECT_EQ(cell.selector(), msg::getNewLayerParameters);
 }
 
 } // namespace

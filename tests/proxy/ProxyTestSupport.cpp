@@ -18,7 +18,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
 namespace proxy_testing {
 
@@ -40,23 +39,6 @@ Watchdog::~Watchdog() {
     }
     done_.notify_all();
     thread_.join();
-}
-
-ScopedEnvironment::ScopedEnvironment(std::vector<std::pair<std::string, std::string>> variables)
-    : variables_(std::move(variables)) {
-    for (const auto& [name, value] : variables_) {
-        EXPECT_TRUE(platform::setEnvironmentVariable(name, value)) << name;
-    }
-}
-
-ScopedEnvironment::~ScopedEnvironment() {
-    for (const auto& variable : variables_) {
-        platform::setEnvironmentVariable(variable.first, "");
-    }
-}
-
-std::string temporaryPath(const std::string& stem) {
-    return (std::filesystem::temp_directory_path() / testing_support::uniqueName(stem)).string();
 }
 
 std::vector<std::string> ServerLog::lines() const {
@@ -137,10 +119,6 @@ BoundHost::~BoundHost() {
     gFilterRecord = nullptr;
 }
 
-std::int32_t selectorIn(const Cell& cell) {
-    return recordIn<msgBase>(cell).selector;
-}
-
 namespace {
 
 std::unique_ptr<ipc::ProxyChannel> channel(const std::string& name, std::uint32_t key,
@@ -178,7 +156,7 @@ bool receiveWithin(ipc::MessageQueue& queue, Cell& cell, std::uint32_t timeoutMs
         const std::uint32_t left = elapsed < timeoutMs ? timeoutMs - elapsed : 0;
         std::size_t size = 0;
         unsigned priority = 0;
-        if (queue.timed_receive(cell.data(), cell.size(), size, priority, left)) {
+        if (queue.timed_receive(cell.bytes, sizeof cell.bytes, size, priority, left)) {
             return true;
         }
         if (left == 0) {

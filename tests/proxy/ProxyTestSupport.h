@@ -3,15 +3,14 @@
 // What the proxy's tests share: a bound on each test's time, the reference
 // server's environment and log, and a host bound to the plug-in's statics.
 
+#include "TestSupport.h"
 #include "proxy/Messages.h"
 
 #include <gtest/gtest.h>
 
-#include <array>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
-#include <cstring>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -52,21 +51,9 @@ private:
     std::thread thread_;
 };
 
-// Variables of the environment for as long as it lives; a server started
-// meanwhile inherits them. Each variable is removed again afterwards.
-class ScopedEnvironment {
-public:
-    explicit ScopedEnvironment(std::vector<std::pair<std::string, std::string>> variables);
-    ScopedEnvironment(const ScopedEnvironment&) = delete;
-    ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
-    ~ScopedEnvironment();
-
-private:
-    std::vector<std::pair<std::string, std::string>> variables_;
-};
-
-// A path in the temporary directory that no other test uses.
-std::string temporaryPath(const std::string& stem);
+using testing_support::failureOf;
+using testing_support::ScopedEnvironment;
+using testing_support::temporaryPath;
 
 // The reference server's log: one line per event.
 class ServerLog {
@@ -99,16 +86,7 @@ public:
     ~BoundHost();
 };
 
-// One queue cell, as every record is received.
-using Cell = std::array<unsigned char, 768>;
-
-template <typename R> R recordIn(const Cell& cell) {
-    R record{};
-    std::memcpy(static_cast<void*>(&record), cell.data(), sizeof record);
-    return record;
-}
-
-std::int32_t selectorIn(const Cell& cell);
+using msg::Cell;
 
 // The server's ends of a proxy's two channels, played in this process: the
 // plug-in channel created as connectAndLaunch creates it, the server channel

@@ -43,7 +43,7 @@ void putRect(Bytes& bytes, std::size_t offset, std::int32_t left, std::int32_t t
 }
 
 Bytes cellPrefix(const Cell& cell, std::size_t size) {
-    return Bytes(cell.begin(), cell.begin() + static_cast<std::ptrdiff_t>(size));
+    return Bytes(cell.bytes, cell.bytes + static_cast<std::ptrdiff_t>(size));
 }
 
 // The first differing offset, for a readable failure.
@@ -310,7 +310,7 @@ TEST_F(Records, ALaterDescriptionReplacesTheProfileBuffer) {
     for (int i = 0; i < 2; ++i) {
         Cell cell{};
         ASSERT_TRUE(side.takeRequest(cell));
-        EXPECT_EQ(std::string(reinterpret_cast<const char*>(cell.data()) + 575), name);
+        EXPECT_EQ(std::string(reinterpret_cast<const char*>(cell.bytes) + 575), name);
     }
 }
 

@@ -42,15 +42,6 @@ long long msSince(Clock::time_point start) {
     return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
 }
 
-std::string failureOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const std::exception& failure) {
-        return failure.what();
-    }
-    return "";
-}
-
 // The plug-in's requests that await an answer, each with the selector it
 // sends first.
 struct Exchange {

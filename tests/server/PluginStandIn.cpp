@@ -15,8 +15,6 @@
 #include <atomic>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 namespace server_testing {
 
@@ -413,35 +411,6 @@ std::string PluginStandIn::log() const {
 
 bool PluginStandIn::logContains(const std::string& text) const {
     return log().find(text) != std::string::npos;
-}
-
-ScopedEnvironment::ScopedEnvironment(Environment variables) : variables_(std::move(variables)) {
-    for (const auto& [name, value] : variables_) {
-        platform::setEnvironmentVariable(name, value);
-    }
-}
-
-ScopedEnvironment::~ScopedEnvironment() {
-    for (const auto& variable : variables_) {
-        platform::setEnvironmentVariable(variable.first, std::string());
-    }
-}
-
-std::string temporaryPath(const std::string& stem) {
-    static std::atomic<int> counter{0};
-    const std::filesystem::path path = std::filesystem::temp_directory_path() /
-                                       (stem + "-" + std::to_string(platform::currentProcessId()) +
-                                        "-" + std::to_string(counter++) + ".log");
-    return path.string();
-}
-
-std::string fileText(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::ostringstream text;
-    if (file) {
-        text << file.rdbuf();
-    }
-    return text.str();
 }
 
 } // namespace server_testing

@@ -4,6 +4,7 @@
 // the records of the protocol, so that the reference server can be driven as
 // the real plug-in will drive it.
 
+#include "TestSupport.h"
 #include "proxy/Messages.h"
 
 #include <algorithm>
@@ -38,8 +39,10 @@ template <std::size_t N> std::string fieldName(const char (&field)[N]) {
     return std::string(field, std::find(field, field + N, '\0'));
 }
 
-// Variables of the server's environment, as "NAME", "value" pairs.
-using Environment = std::vector<std::pair<std::string, std::string>>;
+using testing_support::Environment;
+using testing_support::fileText;
+using testing_support::ScopedEnvironment;
+using testing_support::temporaryPath;
 
 // A small document in the plug-in's memory: interleaved samples, colour
 // channels then alpha, and optionally a selection mask of one sample per
@@ -165,23 +168,5 @@ private:
     std::shared_ptr<platform::Process> server_;
     std::vector<std::pair<std::string, std::unique_ptr<ipc::IPCMemoryBuffer>>> buffers_;
 };
-
-// Sets variables of this process's environment for as long as it lives; a
-// program started meanwhile inherits them.
-class ScopedEnvironment {
-public:
-    explicit ScopedEnvironment(Environment variables);
-    ScopedEnvironment(const ScopedEnvironment&) = delete;
-    ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
-    ~ScopedEnvironment();
-
-private:
-    Environment variables_;
-};
-
-// A unique path for a temporary file.
-std::string temporaryPath(const std::string& stem);
-// The whole content of a file, or nothing when it cannot be read.
-std::string fileText(const std::string& path);
 
 } // namespace server_testing

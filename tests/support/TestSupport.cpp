@@ -1,11 +1,16 @@
 #include "TestSupport.h"
 
+#include "platform/Environment.h"
 #include "platform/Module.h"
 #include "platform/Process.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <exception>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 
 namespace testing_support {
 
@@ -46,6 +51,40 @@ std::uint32_t finishHelper(platform::Process& helper, std::uint32_t timeoutMs) {
 std::string uniqueName(const std::string& stem) {
     static std::atomic<int> counter{0};
     return stem + std::to_string(platform::currentProcessId()) + "x" + std::to_string(counter++);
+}
+
+std::string temporaryPath(const std::string& stem) {
+    return (std::filesystem::temp_directory_path() / uniqueName(stem)).string();
+}
+
+std::string fileText(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    std::ostringstream text;
+    if (file) {
+        text << file.rdbuf();
+    }
+    return text.str();
+}
+
+std::string failureOf(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const std::exception& failure) {
+        return failure.what();
+    }
+    return "";
+}
+
+ScopedEnvironment::ScopedEnvironment(Environment variables) : variables_(std::move(variables)) {
+    for (const auto& [name, value] : variables_) {
+        EXPECT_TRUE(platform::setEnvironmentVariable(name, value)) << name;
+    }
+}
+
+ScopedEnvironment::~ScopedEnvironment() {
+    for (const auto& variable : variables_) {
+        platform::setEnvironmentVariable(variable.first, std::string());
+    }
 }
 
 } // namespace testing_support
