@@ -175,30 +175,6 @@ TEST(ReferenceServer, TheNewLayerChoiceLeadsTheTextItHandsBack) {
     }
 }
 
-TEST(ReferenceServer, AnswersTheNewLayerParameters) {
-    PluginStandIn plugin;
-    launchAndConnect(plugin, {{"SOLVANTA_SERVER_SETTINGS", "1invert=1;layer=Caf\xC3\xA9 Nuit"}});
-    const auto parameters = plugin.post<msgGetNewLayerParametersResponse>(
-        emptyRecord<msgBase>(msg::getNewLayerParameters), msg::getNewLayerParametersResponse);
-    ASSERT_TRUE(parameters);
-    EXPECT_EQ(fieldName(parameters->fnText), "Solvanta Q9 Reference");
-    EXPECT_EQ(fieldName(parameters->fiText), "e0 c1 s1 i1");
-    EXPECT_EQ(parameters->abFlag, 1) << "the new layer is wanted";
-    EXPECT_EQ(parameters->duFlag, 1) << "the adjustment inverts";
-    EXPECT_EQ(parameters->deFlag, 1) << "the adjustment changes pixels";
-    const unsigned char name[] = {'C', 0, 'a', 0, 'f', 0, 0xE9, 0, ' ', 0,
-                                  'N', 0, 'u', 0, 'i', 0, 't',  0, 0,   0};
-    EXPECT_EQ(std::memcmp(parameters->layerName, name, sizeof name), 0);
-
-    EXPECT_EQ(plugin.storeSettings(""), 0);
-    const auto neutral = plugin.post<msgGetNewLayerParametersResponse>(
-        emptyRecord<msgBase>(msg::getNewLayerParameters), msg::getNewLayerParametersResponse);
-    ASSERT_TRUE(neutral);
-    EXPECT_EQ(neutral->duFlag, 0);
-    EXPECT_EQ(neutral->deFlag, 0);
-    EXPECT_EQ(plugin.endConnection(), 0U);
-}
-
 TEST(ReferenceServer, StaysAfterKeepServerForALaterAttachFromFreshObjects) {
     PluginStandIn plugin;
     launchAndConnect(plugin, {{"SOLVANTA_SERVER_SETTINGS", "1exposure=0.5"}});
