@@ -5,7 +5,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
-#include <initializer_list>
 #include <vector>
 
 namespace {
@@ -23,41 +22,9 @@ Bytes littleEndian(std::uint64_t value, std::size_t width) {
     return bytes;
 }
 
-Bytes joined(std::initializer_list<Bytes> parts) {
-    Bytes bytes;
-    for (const Bytes& part : parts) {
-        bytes.insert(bytes.end(), part.begin(), part.end());
-    }
-    return bytes;
-}
-
-Bytes le16(std::int64_t value) {
-    return littleEndian(static_cast<std::uint64_t>(value), 2);
-}
-Bytes le32(std::int64_t value) {
-    return littleEndian(static_cast<std::uint64_t>(value), 4);
-}
 Bytes le64(std::uint64_t value) {
     return littleEndian(value, 8);
 }
-
-// The host does not zero what it hands over; a fill that is not zero also
-// makes a written 0 (autoMask = false) visible.
-constexpr unsigned char hostFill = 0xA5;
-
-template <typename Record, typename Write> Bytes bytesAfter(Write write) {
-    Record record;
-    std::memset(&record, hostFill, sizeof record);
-    write(record);
-    Bytes bytes(sizeof record);
-    std::memcpy(bytes.data(), &record, sizeof record);
-    return bytes;
-}
-
-// Pointers the plug-in hands to the host, and the bytes the host reads.
-char someByte = 0;
-char* someMasterPointer = &someByte;
-Handle someHandle = &someMasterPointer;
 
 Bytes pointerBytes(const void* pointer) {
     return le64(reinterpret_cast<std::uintptr_t>(pointer));
@@ -82,116 +49,6 @@ TEST(FourCharCode, FirstCharacterIsTheMostSignificantByte) {
     };
     for (const Case& c : cases) {
         EXPECT_EQ(c.code, c.expected) << c.text;
-    }
-}
-
-// Each case writes one field the way the plug-in does and expects exactly the
-// bytes the host reads at the documented offset, and no other byte changed.
-TEST(FilterInterfaceLayout, FieldsThePlugInWritesLandInTheHostsBytes) {
-    struct Case {
-        const char* field;
-        Bytes record;
-        std::size_t offset;
-        Bytes expected;
-    };
-    const VRect rect32{0x01020304, 0x05060708, 0x090A0B0C, 0x0D0E0F10};
-    const Bytes rect32Bytes =
-        joined({le32(0x01020304), le32(0x05060708), le32(0x090A0B0C), le32(0x0D0E0F10)});
-
-    const Case cases[] = {
-        {"FilterRecord::parameters",
-         bytesAfter<FilterRecord>([](FilterRecord& r) { r.parameters = someHandle; }), 20,
-         pointerBytes(someHandle)},
-        {"FilterRecord::maxSpace",
-         bytesAfter<FilterRecord>([](FilterRecord& r) { r.maxSpace = 52428800; }), 56,
-         le32(52428800)},
-        {"FilterRecord::inRect, top left bottom right",
-         bytesAfter<FilterRecord>([](FilterRecord& r) {
-             r.inRect = Rect{1, 2, 3, 4};
-         }),
-         64, joined({le16(1), le16(2), le16(3), le16(4)})},
-        {"FilterRecord::inLoPlane",
-         bytesAfter<FilterRecord>([](FilterRecord& r) { r.inLoPlane = 0; }), 72, le16(0)},
-        {"FilterRecord::inHiPlane",
-         bytesAfter<FilterRecord>([](FilterRecord& r) { r.inHiPlane = 3; }), 74, le16(3)},
-        {"FilterRecord::outRect", bytesAfter<FilterRecord>([](FilterRecord& r) {
-             r.outRect = Rect{-1, 0, 256, 300};
-         }),
-         76, joined({le16(-1), le16(0), le16(256), le16(300)})},
-        {"FilterRecord::outLoPlane",
-         bytesAfter<FilterRecord>([](FilterRecord& r) { r.outLoPlane = 0; }), 84, le16(0)},
-        {"FilterRecord::outHiPlane",
-         bytesAfter<FilterRecord>([](FilterRecord& r) { r.outHiPlane = 2; }), 86, le16(2)},
-        {"FilterRecord::autoMask",
-         bytesAfter<FilterRecord>([](FilterRecord& r) { r.autoMask = false; }),
-         114,
-         {0x00}},
-        {"FilterRecord::maskRect", bytesAfter<FilterRecord>([](FilterRecord& r) {
-             r.maskRect = Rect{7, 8, 7, 8};
-         }),
-         116, joined({le16(7), le16(8), le16(7), le16(8)})},
-        {"FilterRecord::inputRate",
-         bytesAfter<FilterRecord>([](FilterRecord& r) { r.inputRate = 0x10000; }), 312,
-         le32(0x10000)},
-        {"FilterRecord::maskRate",
-         bytesAfter<FilterRecord>([](FilterRecord& r) { r.maskRate = 0x10000; }), 316,
-         le32(0x10000)},
-        {"BigDocumentStruct::PluginUsing32BitCoordinates",
-         bytesAfter<BigDocumentStruct>(
-             [](BigDocumentStruct& b) { b.PluginUsing32BitCoordinates = 1; }),
-         0, le32(1)},
-        {"BigDocumentStruct::inRect32",
-         bytesAfter<BigDocumentStruct>([&](BigDocumentStruct& b) { b.inRect32 = rect32; }), 28,
-         rect32Bytes},
-        {"BigDocumentStruct::outRect32",
-         bytesAfter<BigDocumentStruct>([&](BigDocumentStruct& b) { b.outRect32 = rect32; }), 44,
-         rect32Bytes},
-        {"BigDocumentStruct::maskRect32",
-         bytesAfter<BigDocumentStruct>([&](BigDocumentStruct& b) { b.maskRect32 = rect32; }), 60,
-         rect32Bytes},
-        {"PIDescriptorParameters::descriptor",
-         bytesAfter<PIDescriptorParameters>(
-             [](PIDescriptorParameters& d) { d.descriptor = someHandle; }),
-         8, pointerBytes(someHandle)},
-        {"ColorServicesInfo::infoSize", bytesAfter<ColorServicesInfo>([](ColorServicesInfo& i) {
-             i.infoSize = sizeof(ColorServicesInfo);
-         }),
-         0, le32(56)},
-        {"ColorServicesInfo::resultSpace", bytesAfter<ColorServicesInfo>([](ColorServicesInfo& i) {
-             i.resultSpace = colorSpaceChosen;
-         }),
-         8, le16(-1)},
-        {"ColorServicesInfo::colorComponents",
-         bytesAfter<ColorServicesInfo>([](ColorServicesInfo& i) {
-             const int16 components[4] = {50, 100, 150, 200};
-             std::memcpy(i.colorComponents, components, sizeof components);
-         }),
-         32, joined({le16(50), le16(100), le16(150), le16(200)})},
-        // The host reads the whole pointer-sized parameter: clearing it
-        // through a 4-byte member would leave half of it as it was.
-        {"ColorServicesInfo::selectorParameter",
-         bytesAfter<ColorServicesInfo>(
-             [](ColorServicesInfo& i) { i.selectorParameter.pickerPrompt = nullptr; }),
-         48, le64(0)},
-        {"PSPixelMap::bounds", bytesAfter<PSPixelMap>([&](PSPixelMap& m) { m.bounds = rect32; }), 4,
-         rect32Bytes},
-        {"PSPixelMap::imageMode",
-         bytesAfter<PSPixelMap>([](PSPixelMap& m) { m.imageMode = modeRGBColor; }), 20, le32(3)},
-        {"PSPixelMap::planeBytes", bytesAfter<PSPixelMap>([](PSPixelMap& m) { m.planeBytes = 1; }),
-         32, le32(1)},
-        {"PSPixelMap::baseAddr",
-         bytesAfter<PSPixelMap>([](PSPixelMap& m) { m.baseAddr = &someByte; }), 40,
-         pointerBytes(&someByte)},
-    };
-
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.field);
-        ASSERT_LE(c.offset + c.expected.size(), c.record.size());
-        for (std::size_t i = 0; i < c.record.size(); ++i) {
-            const bool inField = i >= c.offset && i < c.offset + c.expected.size();
-            const unsigned char want = inField ? c.expected[i - c.offset] : hostFill;
-            ASSERT_EQ(static_cast<int>(c.record[i]), static_cast<int>(want)) << "byte " << i;
-        }
     }
 }
 
