@@ -247,6 +247,15 @@ void HostImageBuffer::clearRequestsToMinimal() {
 }
 
 PixelFormat HostImageBuffer::hostPixelFormat() const {
+    PixelFormat format = hostPixelLayout();
+    format.iccProfile = copyIccProfile(record_);
+    if (format.iccProfile) {
+        format.profileKind = profileKindICC;
+    }
+    return format;
+}
+
+PixelFormat HostImageBuffer::hostPixelLayout() const {
     std::uint32_t colorChannels =
         static_cast<std::uint32_t>(std::max(0, record_.inLayerPlanes + record_.inNonLayerPlanes));
     if (colorChannels == 0) {
@@ -258,22 +267,18 @@ PixelFormat HostImageBuffer::hostPixelFormat() const {
     format.alphaLast = 1;
     format.reservedZero = 0;
     format.profileKind = profileKindNone;
-    format.iccProfile = copyIccProfile(record_);
-    if (format.iccProfile) {
-        format.profileKind = profileKindICC;
-    }
     return format;
 }
 
 VTImageBuffer HostImageBuffer::wrapInput() const {
     // The host delivers every requested plane interleaved.
     return {static_cast<unsigned char*>(record_.inData), inputRect(), record_.inRowBytes,
-            bytesPerChannel(), hostPixelFormat()};
+            bytesPerChannel(), hostPixelLayout()};
 }
 
 VTImageBuffer HostImageBuffer::wrapOutput() const {
     return {static_cast<unsigned char*>(record_.outData), outputRect(), record_.outRowBytes,
-            bytesPerChannel(), hostPixelFormat()};
+            bytesPerChannel(), hostPixelLayout()};
 }
 
 std::int16_t HostImageBuffer::acquireSelectionMask(std::unique_ptr<VTImageBuffer>& selectionMask,
@@ -281,13 +286,15 @@ std::int16_t HostImageBuffer::acquireSelectionMask(std::unique_ptr<VTImageBuffer
                                                    bool& maskFromTransparency) {
     clearRequests();
     maskFromTransparency = false;
+    // A failed read or an unknown depth leaves no mask, whatever an earlier
+    // run left.
+    selectionMask.reset();
     const PixelRect filter = filterBounds();
     const std::int32_t sampleBytes = bytesPerChannel();
 
     if (record_.haveMask == 0) {
         maskFullySelected = true;
         if (filter == imageBounds()) {
-            selectionMask.reset();
             return 0;
         }
         // A layer smaller than the canvas: everything inside it is selected.

@@ -58,6 +58,9 @@ public:
     // The document's pixel format, with a copy of its ICC profile when the
     // host has one.
     [[nodiscard]] PixelFormat hostPixelFormat() const;
+    // The same without the profile: what the host's buffers are wrapped
+    // with, cheap enough for every tile.
+    [[nodiscard]] PixelFormat hostPixelLayout() const;
 
     // Views of the host's buffers for the current input or output rectangle,
     // valid until the next advance.

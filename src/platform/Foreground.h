@@ -10,4 +10,9 @@ namespace platform {
 // the call succeeds.
 bool allowSetForegroundWindow(std::uint32_t processId);
 
+// Brings `window` (a native window handle) to the front and gives it the
+// keyboard focus, as far as the system lets this process. Null, or no
+// windows at all (POSIX), does nothing.
+void bringWindowToFront(void* window);
+
 } // namespace platform

@@ -1,26 +1,21 @@
 #include "proxy/FilterGlobals.h"
 
 #include "image/VTImageBuffer.h"
-#include "platform/DisplaySurface.h"
 #include "platform/Process.h"
 #include "proxy/MessageBuilders.h"
 #include "proxy/NamedBuffers.h"
 #include "proxy/ProcessGlobals.h"
 
 #include <boost/any.hpp>
+#include <boost/bind/bind.hpp>
 
 #include <cstdint>
 #include <cstring>
 #include <limits>
 #include <stdexcept>
+#include <utility>
 
 namespace {
-
-// The server's requests, in the order their handlers are registered.
-constexpr std::int32_t handledRequests[] = {msg::finish,    msg::cancel,       msg::endWithError,
-                                            msg::readInput, msg::readMask,     msg::writeOutput,
-                                            msg::pickColor, msg::convertColor, msg::convertImage,
-                                            msg::display,   msg::progress};
 
 std::string ownProcessId() {
     return std::to_string(platform::currentProcessId());
@@ -31,11 +26,23 @@ std::string ownProcessId() {
 FilterGlobals::FilterGlobals()
     : inputBuffer(true), outputBuffer(true), maskBuffer(true), displaySourceBuffer(true),
       displayResultBuffer(true) {
-    // The handlers themselves come with the filter run; until then each
-    // selector is known but empty, and a request for it fails with
-    // boost::bad_function_call.
-    for (const std::int32_t selector : handledRequests) {
-        registerHandler(selector, Handler());
+    using Member = void (FilterGlobals::*)(msgBase*);
+    // The server's requests, in the order their handlers are registered.
+    const std::pair<std::int32_t, Member> handledRequests[] = {
+        {msg::finish, &FilterGlobals::handleFinish},
+        {msg::cancel, &FilterGlobals::handleCancel},
+        {msg::endWithError, &FilterGlobals::handleEndWithError},
+        {msg::readInput, &FilterGlobals::handleReadInput},
+        {msg::readMask, &FilterGlobals::handleReadMask},
+        {msg::writeOutput, &FilterGlobals::handleWriteOutput},
+        {msg::pickColor, &FilterGlobals::handlePickColor},
+        {msg::convertColor, &FilterGlobals::handleConvertColor},
+        {msg::convertImage, &FilterGlobals::handleConvertImage},
+        {msg::display, &FilterGlobals::handleDisplay},
+        {msg::progress, &FilterGlobals::handleProgress},
+    };
+    for (const auto& [selector, member] : handledRequests) {
+        registerHandler(selector, boost::bind(member, this, boost::placeholders::_1));
     }
 }
 

@@ -15,10 +15,6 @@ namespace image {
 class VTImageBuffer;
 }
 
-namespace platform {
-class DisplaySurface;
-}
-
 // All state of one filter invocation, and at the same time the proxy for its
 // server. The entry point creates it on the first call of an invocation;
 // Finish, a failure caught at the entry point or the unloading of the
@@ -60,6 +56,29 @@ public:
                                std::string& fiText, LayerName& layerName,
                                unsigned sliceMs = answerSliceMs);
 
+    // The server's requests. Each handler gets the whole queue cell its
+    // request arrived in and answers, if at all, itself. A request whose
+    // buffer cannot be opened or whose image would reach outside its buffer
+    // or the host's is answered with proxy::requestRefused and copies nothing.
+    //
+    // The end of an exchange: 5 the user accepted, 6 cancelled, 24 the
+    // server's error code. They stop the request loop and set serverResult.
+    void handleFinish(msgBase* request);
+    void handleCancel(msgBase* request);
+    void handleEndWithError(msgBase* request);
+    // Pixels between the host's buffers and the server's (16, 18, 20), and a
+    // preview drawn through the host's display conversion (34).
+    void handleReadInput(msgBase* request);
+    void handleReadMask(msgBase* request);
+    void handleWriteOutput(msgBase* request);
+    void handleDisplay(msgBase* request);
+    // The host's progress bar, or with a negative count its abort check.
+    void handleProgress(msgBase* request);
+    // The host's colour picker and colour conversions (30, 31, 32).
+    void handlePickColor(msgBase* request);
+    void handleConvertColor(msgBase* request);
+    void handleConvertImage(msgBase* request);
+
     // The selection mask at document depth; none when everything is selected.
     std::unique_ptr<image::VTImageBuffer> selectionMask;
     bool maskFullySelected = false;
@@ -79,6 +98,8 @@ public:
     ipc::IPCMemoryBuffer displayResultBuffer;
     // The ICC profile named by the last document description.
     std::unique_ptr<ipc::IPCMemoryBuffer> iccProfileBuffer;
-    // Where previews are drawn through the host; made on first use.
-    std::unique_ptr<platform::DisplaySurface> displaySurface;
+
+private:
+    // The end of an exchange: 8 or 25 to the server, then the result.
+    void endExchange(std::int32_t acknowledgement, std::int32_t result);
 };

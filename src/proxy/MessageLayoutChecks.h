@@ -106,7 +106,7 @@ static_assert(offsetof(msgReadInputRequest, bytesPerSample) == 32);
 static_assert(offsetof(msgReadInputRequest, colorModel) == 40);
 static_assert(offsetof(msgReadInputRequest, colorChannels) == 41);
 static_assert(offsetof(msgReadInputRequest, hasAlpha) == 42);
-static_assert(offsetof(msgReadInputRequest, bufferName) == 43);
+static_assert(offsetof(msgReadInputRequest, bufferName) == msg::readInputNameOffset);
 
 static_assert(sizeof(msgReadInputResponse) == 8);
 static_assert(std::is_trivially_copyable_v<msgReadInputResponse>);
@@ -120,7 +120,7 @@ static_assert(offsetof(msgReadMaskRequest, reopen) == 22);
 static_assert(offsetof(msgReadMaskRequest, minRowBytes) == 24);
 static_assert(offsetof(msgReadMaskRequest, bytesPerSample) == 28);
 static_assert(offsetof(msgReadMaskRequest, channels) == 32);
-static_assert(offsetof(msgReadMaskRequest, bufferName) == 44);
+static_assert(offsetof(msgReadMaskRequest, bufferName) == msg::readMaskNameOffset);
 
 static_assert(sizeof(msgReadMaskResponse) == 12);
 static_assert(std::is_trivially_copyable_v<msgReadMaskResponse>);
@@ -156,7 +156,7 @@ static_assert(offsetof(msgDisplayRequest, sourceName) == 39);
 static_assert(offsetof(msgDisplayRequest, reopenSource) == 71);
 static_assert(offsetof(msgDisplayRequest, reopenResult) == 72);
 static_assert(offsetof(msgDisplayRequest, inPlace) == 73);
-static_assert(offsetof(msgDisplayRequest, resultName) == 74);
+static_assert(offsetof(msgDisplayRequest, resultName) == msg::displayResultNameOffset);
 
 static_assert(sizeof(msgDisplayResponse) == 8);
 static_assert(std::is_trivially_copyable_v<msgDisplayResponse>);
@@ -205,7 +205,7 @@ static_assert(offsetof(msgConvertImageRequest, sourceHasAlpha) == 38);
 static_assert(offsetof(msgConvertImageRequest, targetModel) == 39);
 static_assert(offsetof(msgConvertImageRequest, targetChannels) == 40);
 static_assert(offsetof(msgConvertImageRequest, targetHasAlpha) == 41);
-static_assert(offsetof(msgConvertImageRequest, bufferName) == 42);
+static_assert(offsetof(msgConvertImageRequest, bufferName) == msg::convertImageNameOffset);
 
 static_assert(sizeof(msgConvertImageResponse) == 8);
 static_assert(std::is_trivially_copyable_v<msgConvertImageResponse>);

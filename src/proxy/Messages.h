@@ -204,7 +204,13 @@ struct msgSetParameters : msgBase {
 
 // The server's requests and the plug-in's answers. A name that runs "to the
 // end" of a request may use the rest of the queue cell; the reader bounds it
-// by the cell.
+// by the cell, from these offsets on.
+namespace msg {
+inline constexpr std::size_t readInputNameOffset = 43;
+inline constexpr std::size_t readMaskNameOffset = 44;
+inline constexpr std::size_t displayResultNameOffset = 74;
+inline constexpr std::size_t convertImageNameOffset = 42;
+} // namespace msg
 
 struct msgReadInputRequest : msgBase {
     WireRect rect;

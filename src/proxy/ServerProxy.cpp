@@ -98,6 +98,13 @@ void ServerProxy::bringServerToFront() {
     sendMessage(msgBase{msg::bringToFront});
 }
 
+void ServerProxy::sendAbort() {
+    msgAbort abort{};
+    abort.selector = msg::progress;
+    abort.code = abortCode;
+    sendMessage(abort);
+}
+
 bool ServerProxy::pollRequest() {
     if (!serverChannel) {
         throw std::runtime_error(proxy::errors::notConnected);
@@ -135,10 +142,7 @@ void ServerProxy::runRequestLoop() {
             }
         }
         if (hostReportsAbort()) {
-            msgAbort abort{};
-            abort.selector = msg::progress;
-            abort.code = abortCode;
-            sendMessage(abort);
+            sendAbort();
         }
     } while (running);
 }
@@ -147,9 +151,7 @@ int ServerProxy::waitForServer(void* /*parentWindow*/) {
     notAvailableYet("waitForServer");
 }
 
-void ServerProxy::endWait() {
-    notAvailableYet("endWait");
-}
+void ServerProxy::endWait() {}
 
 void ServerProxy::reservedSlot4() {}
 

@@ -50,6 +50,8 @@ public:
     void keepServer();
     // Lets the server take the foreground, then asks it to come to the front.
     void bringServerToFront();
+    // Tells the server that the user asked to abort (msgAbort).
+    void sendAbort();
 
     // Receives and handles at most one of the server's requests, waiting up
     // to 250 ms for one. True when one was handled.

@@ -6,4 +6,6 @@ bool allowSetForegroundWindow(std::uint32_t /*processId*/) {
     return true;
 }
 
+void bringWindowToFront(void* /*window*/) {}
+
 } // namespace platform

@@ -8,4 +8,10 @@ bool allowSetForegroundWindow(std::uint32_t processId) {
     return ::AllowSetForegroundWindow(processId) != 0;
 }
 
+void bringWindowToFront(void* window) {
+    if (window != nullptr) {
+        ::SetForegroundWindow(static_cast<HWND>(window));
+    }
+}
+
 } // namespace platform
