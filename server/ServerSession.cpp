@@ -30,6 +30,9 @@ namespace {
 constexpr unsigned sendTimeoutMs = 10000;
 constexpr unsigned receiveSliceMs = 250;
 constexpr std::uint32_t watchIntervalMs = 2000;
+// How long the session still serves the plug-in after the end of the
+// connection (25).
+constexpr std::uint32_t endGraceMs = 2000;
 // The plug-in registers no handler for it.
 constexpr std::int32_t unknownSelector = 26;
 // Codes of the end record 24 that the plug-in maps to "cancelled" and to a
@@ -222,6 +225,11 @@ void ServerSession::serve() {
             dispatch(cell);
         }
         watchClient();
+        // A cancel sends 25 before the plug-in's Finish asks for the
+        // settings: the session ends once the plug-in has gone quiet.
+        if (ended_ && elapsedSince(lastRecord_) >= endGraceMs) {
+            throw SessionEnd{exitEnded};
+        }
         if (options_.idleLimitMs != 0 && elapsedSince(lastRecord_) >= options_.idleLimitMs) {
             log("idle for " + std::to_string(options_.idleLimitMs) + " ms");
             throw SessionEnd{exitIdle};
@@ -301,7 +309,8 @@ void ServerSession::dispatch(const Cell& cell) {
         break;
     case msg::endConnection:
         log("end-connection");
-        throw SessionEnd{exitEnded};
+        ended_ = true;
+        break;
     case msg::keepServer:
         kept_ = true;
         log("keep-server value=" + std::to_string(cell.as<msgKeepServer>().value));
@@ -430,6 +439,9 @@ void ServerSession::answerSetSettings(const msgSetParameters& request) {
     std::unique_ptr<ipc::IPCMemoryBuffer> buffer = openPeerBuffer(name, failure);
     auto response = emptyRecord<msgSetParametersResponse>(msg::setParametersResponse);
     if (buffer && readPeerText(*buffer, text, failure)) {
+        // A text replayed from an action may carry the host's terminator:
+        // the settings end at the first NUL.
+        text.erase(std::find(text.begin(), text.end(), '\0'), text.end());
         // The plug-in's text replaces the settings whole; the new-layer
         // choice is the server's own and never comes with it.
         const SettingsParse parse = parseSettingsText(text);

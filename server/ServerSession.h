@@ -124,6 +124,8 @@ private:
     std::unique_ptr<ipc::IPCMemoryBuffer> iccProfile_;
     bool newLayerFlag_ = false;
     bool kept_ = false;
+    // The plug-in sent 25: the session ends when it has gone quiet.
+    bool ended_ = false;
 
     bool busy_ = false;
     bool abortRequested_ = false;

@@ -2,7 +2,6 @@
 
 #include "platform/SystemVersion.h"
 #include "plugin/ErrorMessage.h"
-#include "plugin/HostSuites.h"
 #include "plugin/Texts.h"
 #include "proxy/FilterGlobals.h"
 #include "proxy/ProcessGlobals.h"
@@ -22,22 +21,6 @@ hostapi::int16 Prepare() {
         return 1;
     }
     gFilterRecord->maxSpace = std::min(gFilterRecord->maxSpace, kMaxSpaceLimit);
-    return 0;
-}
-
-hostapi::int16 Start() {
-    return 0;
-}
-
-hostapi::int16 Continue() {
-    return 0;
-}
-
-hostapi::int16 Finish() {
-    delete gFilterGlobals;
-    gFilterGlobals = nullptr;
-    gFilterRecord = nullptr;
-    releaseSuites();
     return 0;
 }
 

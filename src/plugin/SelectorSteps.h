@@ -17,9 +17,13 @@ hostapi::int16 Parameters();
 // otherwise caps the host's maxSpace at kMaxSpaceLimit, never raising it.
 hostapi::int16 Prepare();
 
-// The filter run. Not implemented yet: Start and Continue do nothing and
-// return 0; Finish ends the invocation, deleting gFilterGlobals, clearing
-// gFilterRecord and releasing the suites, and returns 0.
+// The filter run. Start connects to the server (attaching to a kept one in
+// the automatic new-layer pass), sends it the host, the document and the
+// settings, and in an interactive run waits behind the dialog while the user
+// edits; it leaves the host one pixel to deliver. Continue lets the server
+// render into the layer and clears every request. Finish records the
+// settings, keeps or ends the server, deletes gFilterGlobals, clears
+// gFilterRecord, releases the suites and returns gLastResult.
 hostapi::int16 Start();
 hostapi::int16 Continue();
 hostapi::int16 Finish();

@@ -32,6 +32,32 @@ inline constexpr std::int32_t newLayer = fourCharKey("NLnl");
 // carries instead of the document's own.
 inline constexpr std::int32_t outputWidth = fourCharKey("SSow");
 inline constexpr std::int32_t outputHeight = fourCharKey("SSoh");
+// Copied into newLayerOpacity when a new layer is recorded.
+inline constexpr std::int32_t intensity = fourCharKey("Intn");
+
+// Keys of the scripting descriptor only: the progress range, a run that
+// renders nothing, and the automatic new-layer pass with the server it
+// attaches to.
+inline constexpr std::int32_t progressStart = fourCharKey("Ssps");
+inline constexpr std::int32_t progressEnd = fourCharKey("Sspe");
+inline constexpr std::int32_t skipRender = fourCharKey("VTsf");
+inline constexpr std::int32_t automaticPass = fourCharKey("NLap");
+inline constexpr std::int32_t reuseServerDocument = fourCharKey("NLsl");
+inline constexpr std::int32_t connectionName = fourCharKey("NLrt");
+inline constexpr std::int32_t serverProcessId = fourCharKey("NLri");
+
+// Written with a new layer for the component that makes it.
+inline constexpr std::int32_t layerName = fourCharKey("NLln");
+inline constexpr std::int32_t newLayerVersion = fourCharKey("NLav");
+inline constexpr std::int32_t newLayerAbFlag = fourCharKey("NLab");
+inline constexpr std::int32_t newLayerDuFlag = fourCharKey("NLdu");
+inline constexpr std::int32_t newLayerDeFlag = fourCharKey("NLde");
+inline constexpr std::int32_t layerHasTransparency = fourCharKey("NLis");
+inline constexpr std::int32_t newLayerOpacity = fourCharKey("NLlo");
+inline constexpr std::int32_t newLayerFnText = fourCharKey("NLfn");
+inline constexpr std::int32_t newLayerFiText = fourCharKey("NLfi");
+// Never written by the plug-in; dropped when read.
+inline constexpr std::int32_t newLayerReserved = fourCharKey("NLrr");
 } // namespace parameterKeys
 
 // Type codes of the parameter block.

@@ -245,6 +245,8 @@ TEST(DefaultSteps, FinishEndsTheInvocation) {
     plugin::runEntryPoint(hostapi::filterSelectorParameters, &host.record(), &result,
                           plugin::defaultEntrySteps());
     ASSERT_NE(gFilterGlobals, nullptr);
+    // Finish reports the result of the last Start or Continue.
+    gLastResult = 0;
     result = kUntouched;
     plugin::runEntryPoint(hostapi::filterSelectorFinish, &host.record(), &result,
                           plugin::defaultEntrySteps());

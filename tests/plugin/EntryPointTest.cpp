@@ -152,15 +152,6 @@ TEST(EntryPointWithoutColourServices, MakesNoColourCall) {
     EXPECT_TRUE(host.records().colorServices.empty());
 }
 
-TEST_F(LoadedPlugin, AppliesToTheEndWithTheRunStillToCome) {
-    // Start, Continue and Finish do nothing yet; the host still sees a
-    // complete, balanced application.
-    const host::ApplicationResult result = host.apply();
-    EXPECT_EQ(result.result, 0);
-    EXPECT_TRUE(result.finishSent);
-    expectSuitesBalanced(static_cast<int>(host.records().selectors.size()));
-}
-
 TEST(EntryPointWithoutBasicSuite, RunsWithoutSuites) {
     host::HostOptions options;
     options.basicSuite = false;
