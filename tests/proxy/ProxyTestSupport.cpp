@@ -204,6 +204,17 @@ ReferenceServerTest::~ReferenceServerTest() {
     logVariable_.reset();
     std::error_code ignored;
     std::filesystem::remove(log_.path(), ignored);
+    for (const std::string& path : earlierLogs_) {
+        std::filesystem::remove(path, ignored);
+    }
+}
+
+void ReferenceServerTest::startNewLog() {
+    earlierLogs_.push_back(log_.path());
+    log_ = ServerLog(temporaryPath("server-log"));
+    logVariable_.reset();
+    logVariable_ = std::make_unique<ScopedEnvironment>(
+        std::vector<std::pair<std::string, std::string>>{{"SOLVANTA_SERVER_LOG", log_.path()}});
 }
 
 void ReferenceServerTest::setServerEnvironment(

@@ -132,6 +132,9 @@ protected:
     // Variables for the servers started from now on, besides the log.
     void setServerEnvironment(std::vector<std::pair<std::string, std::string>> variables);
     const ServerLog& log() const { return log_; }
+    // Servers started from now on write to a log of their own, which log()
+    // reads from then on.
+    void startNewLog();
 
     // connectAndLaunch, remembering the server even when the connection
     // fails after the launch.
@@ -143,6 +146,7 @@ protected:
 private:
     Watchdog watchdog_;
     ServerLog log_;
+    std::vector<std::string> earlierLogs_;
     std::unique_ptr<ScopedEnvironment> logVariable_;
     std::unique_ptr<ScopedEnvironment> variables_;
     std::vector<std::shared_ptr<platform::Process>> servers_;
