@@ -21,12 +21,6 @@ constexpr std::time_t silenceBeforeLivenessCheck = 2;
 constexpr std::int32_t keepServerValue = 600;
 constexpr std::int32_t abortCode = 1000;
 
-// The wait dialog is not built yet; until it is, a call is a programming
-// error, not a communication failure.
-[[noreturn]] void notAvailableYet(const char* operation) {
-    throw std::logic_error(std::string(operation) + " is not available in this build");
-}
-
 boost::shared_ptr<ipc::ProxyChannel> channelOf(const std::string& connectionName,
                                                std::uint32_t processId, bool create) {
     return boost::shared_ptr<ipc::ProxyChannel>(
@@ -146,12 +140,6 @@ void ServerProxy::runRequestLoop() {
         }
     } while (running);
 }
-
-int ServerProxy::waitForServer(void* /*parentWindow*/) {
-    notAvailableYet("waitForServer");
-}
-
-void ServerProxy::endWait() {}
 
 void ServerProxy::reservedSlot4() {}
 
