@@ -1,0 +1,200 @@
+// The wait dialog as a window under the system's dialog manager (Win64
+// only): the box it opens as, how an activation and the focus that follows
+// lay it out over its owner, and the property that counts them.
+
+#include "ProxyTestSupport.h"
+#include "platform/HostWindow.h"
+#include "platform/WaitDialog.h"
+#include "resources/ResourceTexts.h"
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr int textId = resources::dialogTextId;
+constexpr const wchar_t* countProperty = L"VT_COUNT";
+
+std::wstring wide(const char* utf8) {
+    const int units = ::MultiByteToWideChar(CP_UTF8, 0, utf8, -1, nullptr, 0);
+    std::wstring text(static_cast<std::size_t>(units), L'\0');
+    ::MultiByteToWideChar(CP_UTF8, 0, utf8, -1, text.data(), units);
+    text.resize(static_cast<std::size_t>(units) - 1);
+    return text;
+}
+
+std::wstring windowText(HWND window) {
+    wchar_t text[1024] = {};
+    ::GetWindowTextW(window, text, 1024);
+    return text;
+}
+
+std::uint32_t countOf(HWND dialog) {
+    return static_cast<std::uint32_t>(
+        reinterpret_cast<std::uintptr_t>(::GetPropW(dialog, countProperty)));
+}
+
+RECT windowRect(HWND window) {
+    RECT rect{};
+    ::GetWindowRect(window, &rect);
+    return rect;
+}
+
+void shrink(HWND dialog) {
+    ::SetWindowPos(dialog, nullptr, 0, 0, 1, 1, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+// Moves the focus from the text to the dialog itself: one focus event for
+// the dialog, wherever the focus was.
+void focusDialog(HWND dialog) {
+    ::SetFocus(::GetDlgItem(dialog, textId));
+    ::SetFocus(dialog);
+}
+
+bool isTiny(HWND dialog) {
+    const RECT r = windowRect(dialog);
+    return r.left == 0 && r.top == 0 && r.right == 1 && r.bottom == 1;
+}
+
+// The dialog's text `lines` + 1 lines high and 50 average characters wide,
+// 4 characters and one line into the client area; the dialog 58 characters
+// wide and 2 lines higher than the text, centred over its owner. Characters
+// are measured in the dialog's own display context.
+void expectLaidOut(HWND dialog, int lines) {
+    TEXTMETRICW metrics{};
+    HDC context = ::GetDC(dialog);
+    ASSERT_TRUE(::GetTextMetricsW(context, &metrics));
+    ::ReleaseDC(dialog, context);
+    const int w = metrics.tmAveCharWidth;
+    const int h = metrics.tmHeight;
+    ASSERT_GT(w, 0);
+
+    RECT text = windowRect(::GetDlgItem(dialog, textId));
+    ::MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&text), 2);
+    EXPECT_EQ(text.left, 4 * w);
+    EXPECT_EQ(text.top, h);
+    EXPECT_EQ(text.right - text.left, 50 * w);
+    EXPECT_EQ(text.bottom - text.top, (lines + 1) * h);
+
+    const RECT owner = windowRect(::GetWindow(dialog, GW_OWNER));
+    const RECT box = windowRect(dialog);
+    const int width = 58 * w;
+    const int height = (lines + 3) * h;
+    EXPECT_EQ(box.right - box.left, width);
+    EXPECT_EQ(box.bottom - box.top, height);
+    EXPECT_EQ(box.left, owner.left + (owner.right - owner.left - width) / 2);
+    EXPECT_EQ(box.top, owner.top + (owner.bottom - owner.top - height) / 2);
+}
+
+// Records what the dialog reports; `atFirstShownTick` runs on the first
+// tick after the dialog was activated.
+class Observer final : public platform::WaitDialogEvents {
+public:
+    void opened(void* handle) override {
+        dialog = static_cast<HWND>(handle);
+        wchar_t className[16] = {};
+        ::GetClassNameW(dialog, className, 16);
+        openedClass = className;
+        openedCaption = windowText(dialog);
+        openedText = windowText(::GetDlgItem(dialog, textId));
+        openedStyle = static_cast<DWORD>(::GetWindowLongW(dialog, GWL_STYLE));
+        openedTiny = isTiny(dialog);
+        openedCount = countOf(dialog);
+    }
+    void activated() override {
+        ++activations;
+        countsAtActivation.push_back(countOf(dialog));
+    }
+    void tick() override {
+        if (activations > 0 && atFirstShownTick) {
+            const auto act = std::move(atFirstShownTick);
+            atFirstShownTick = nullptr;
+            act();
+        }
+    }
+
+    HWND dialog = nullptr;
+    std::wstring openedClass;
+    std::wstring openedCaption;
+    std::wstring openedText;
+    DWORD openedStyle = 0;
+    bool openedTiny = false;
+    std::uint32_t openedCount = 99;
+    int activations = 0;
+    std::vector<std::uint32_t> countsAtActivation;
+    std::function<void()> atFirstShownTick;
+};
+
+TEST(WaitDialogWindow, OpensTinyAndIsLaidOutOverItsOwnerAtTheFocusAfterAnActivation) {
+    const proxy_testing::Watchdog watchdog(std::chrono::seconds(60), "the wait dialog window");
+    const std::unique_ptr<platform::HostWindow> owner = platform::createHostWindow();
+    ASSERT_TRUE(owner);
+    Observer events;
+    events.atFirstShownTick = [&events] {
+        HWND dialog = events.dialog;
+        EXPECT_EQ(events.countsAtActivation, std::vector<std::uint32_t>{1})
+            << "shown, it was activated once";
+        // The focus that follows lays it out for the text it holds.
+        struct Case {
+            int length;
+            int lines;
+        };
+        for (const Case& c : {Case{120, 2}, Case{49, 0}, Case{50, 1}, Case{150, 3}}) {
+            SCOPED_TRACE(c.length);
+            ::SetDlgItemTextW(dialog, textId, std::wstring(c.length, L'x').c_str());
+            shrink(dialog);
+            const std::uint32_t before = countOf(dialog);
+            focusDialog(dialog);
+            EXPECT_EQ(countOf(dialog), before + 1);
+            expectLaidOut(dialog, c.lines);
+        }
+
+        // A deactivation changes nothing; an activation by a click counts.
+        const std::uint32_t before = countOf(dialog);
+        ::SendMessageW(dialog, WM_ACTIVATE, WA_INACTIVE, 0);
+        EXPECT_EQ(countOf(dialog), before);
+        EXPECT_EQ(events.activations, 1);
+        ::SendMessageW(dialog, WM_ACTIVATE, WA_CLICKACTIVE, 0);
+        EXPECT_EQ(countOf(dialog), before + 1);
+        EXPECT_EQ(events.activations, 2);
+
+        // A focus with nothing counted only starts the count.
+        ::SetPropW(dialog, countProperty, nullptr);
+        shrink(dialog);
+        focusDialog(dialog);
+        EXPECT_EQ(countOf(dialog), 1U);
+        EXPECT_TRUE(isTiny(dialog));
+
+        // Only the whole command IDOK ends the dialog.
+        ::SendMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+        ::SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, 1), 0);
+        EXPECT_TRUE(::IsWindowVisible(dialog));
+        platform::endWaitDialog(dialog, 7);
+    };
+    EXPECT_EQ(platform::runWaitDialog(owner->handle(), events), 7);
+
+    // As it opened: the resource's box, shrunk to 1 x 1 without its border,
+    // nothing counted yet.
+    EXPECT_EQ(events.openedClass, L"#32770");
+    EXPECT_EQ(events.openedCaption, wide(resources::dialogCaption));
+    std::vector<std::wstring> texts;
+    for (const resources::LanguageTexts& language : resources::languageTexts) {
+        texts.push_back(wide(language.dialogText));
+    }
+    EXPECT_NE(std::find(texts.begin(), texts.end(), events.openedText), texts.end())
+        << "the text of one of the template's languages";
+    EXPECT_EQ(events.openedStyle & (WS_BORDER | WS_THICKFRAME), 0U);
+    EXPECT_TRUE(events.openedTiny);
+    EXPECT_EQ(events.openedCount, 0U);
+}
+
+} // namespace
