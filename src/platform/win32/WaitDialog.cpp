@@ -20,9 +20,9 @@ constexpr UINT kTickPeriodMs = 10;
 // finds it non-zero and lays the dialog out.
 constexpr const wchar_t* kCountProperty = L"VT_COUNT";
 constexpr int kTextLength = 1024;
-// The layout in average characters and character heights: the text is 50
-// characters wide and one line higher than it needs, set 4 characters and one
-// line into a box 58 characters wide and two lines higher than the text.
+// The layout, in the average width and the height of the dialog's
+// characters: the text 50 characters wide, 4 in from the left and one line
+// down; the box 58 characters wide and two lines higher than the text.
 constexpr int kCharactersPerLine = 50;
 constexpr int kTextLeft = 4;
 constexpr int kDialogWidth = 58;
@@ -90,7 +90,7 @@ void layOut(HWND dialog) {
 }
 
 void initialise(HWND dialog, DialogRun* run) {
-    // Borderless and 1 × 1 in the screen's corner until it is laid out.
+    // Borderless and 1 x 1 in the screen's corner until it is laid out.
     const auto style = static_cast<DWORD>(::GetWindowLongW(dialog, GWL_STYLE));
     ::SetWindowLongW(dialog, GWL_STYLE, static_cast<LONG>(style & ~(WS_BORDER | WS_THICKFRAME)));
     ::SetWindowPos(dialog, nullptr, 0, 0, 1, 1, SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
