@@ -96,7 +96,7 @@ void expectLaidOut(HWND dialog, int lines) {
 }
 
 // Checks the dialog as it opens and counts its activations; `atShownTick`
-// runs on the first tick after the dialog was activated.
+// runs on the first tick after the dialog was activated and shown.
 class Observer final : public platform::WaitDialogEvents {
 public:
     // The resource's box, shrunk to 1 x 1 without its border, nothing
@@ -119,7 +119,10 @@ public:
     }
     void activated() override { countsAtActivation.push_back(countOf(dialog)); }
     void tick() override {
-        if (!countsAtActivation.empty() && atShownTick) {
+        // The dialog manager may activate the dialog before it shows it, and
+        // shows it when its modal loop first finds nothing to do: that may
+        // come after a tick.
+        if (atShownTick && !countsAtActivation.empty() && ::IsWindowVisible(dialog)) {
             const std::function<void()> act = std::move(atShownTick);
             atShownTick = nullptr;
             act();
