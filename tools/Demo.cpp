@@ -22,7 +22,7 @@ constexpr int width = 1200;
 constexpr int height = 800;
 // What the scripted user does in the server's window: a warmer, livelier
 // evening.
-constexpr const char* edit = "exposure=0.35;contrast=1.2;saturation=1.45";
+constexpr const char* edit = "exposure=0.1;contrast=1.15;saturation=1.4";
 
 std::string quoted(const std::string& text) {
     return '"' + text + '"';

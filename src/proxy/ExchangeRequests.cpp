@@ -8,6 +8,7 @@
 #include "proxy/RequestDoor.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <limits>
 
@@ -17,8 +18,14 @@ namespace {
 // picks a window of them.
 constexpr std::int32_t progressSteps = 10000;
 
+// A fraction of the bar in steps, truncated; a range that an action file
+// carried can hold anything, so it is kept within what an int holds.
 std::int32_t progressStep(double fraction) {
-    return static_cast<std::int32_t>(fraction * progressSteps);
+    const double steps = fraction * progressSteps;
+    if (!(std::abs(steps) < 2.0e9)) {
+        return steps > 0 ? progressSteps : 0;
+    }
+    return static_cast<std::int32_t>(steps);
 }
 
 // start + done * (end - start) / total, truncating toward zero like the

@@ -181,7 +181,7 @@ TEST_F(FilterRun, AnAcceptedEditLandsInTheLayerUnderTheSelection) {
         EXPECT_TRUE(host->messageBoxes().empty());
         EXPECT_TRUE(host->records().faults.empty()) << host->records().faults.front();
         EXPECT_TRUE(logged("interactive end selector=5"));
-        EXPECT_TRUE(logged("end-connection"));
+        EXPECT_TRUE(log().waitFor("end-connection"));
         // The host's progress bar reached its end.
         ASSERT_FALSE(host->records().progress.empty());
         EXPECT_EQ(host->records().progress.back().done, 10000);
@@ -402,7 +402,7 @@ TEST_F(FilterRun, ANewLayerIsMadeByTheAutomaticPassOnTheKeptServer) {
     EXPECT_EQ(recorded->boolean(key(keys::newLayerAbFlag)), true);
     EXPECT_EQ(recorded->text(key(keys::layerName)), u"Glow");
     ASSERT_TRUE(recorded->integer(key(keys::serverProcessId)));
-    EXPECT_TRUE(logged("keep-server value=600"));
+    EXPECT_TRUE(log().waitFor("keep-server value=600"));
     EXPECT_FALSE(logged("render "));
     const std::string start = log().linesStartingWith("start ").front();
     EXPECT_EQ(std::to_string(*recorded->integer(key(keys::serverProcessId))),

@@ -489,8 +489,9 @@ TEST_F(Requests, DisplayDrawsThroughTheHostIntoTheResultOrBackInPlace) {
             EXPECT_EQ(rgb[2], 200 + i);
         }
     }
-    // A preview that would run past its source buffer is refused.
-    display.rect = wire(0, 0, width, height + 1);
+    // A preview that would run past its source buffer (and past the page
+    // that the system maps for it) is refused.
+    display.rect = wire(0, 0, width, 4096);
     EXPECT_EQ(exchange(display).as<msgDisplayResponse>().result, refused);
 }
 
