@@ -1,0 +1,15 @@
+#pragma once
+
+namespace host::cli {
+
+// solvanta-host's exit statuses, as --help lists them.
+enum ExitStatus : int {
+    applied = 0,
+    pluginFailed = 1,
+    usageError = 2,
+    fileError = 3,
+    unsupportedImage = 4,
+    notAllApplied = 5,
+};
+
+} // namespace host::cli
