@@ -43,14 +43,14 @@ FileOutcome apply(const RunSettings& run, const FileJob& job, const ProgressSink
     document.name = utf16FromUtf8(a.name ? *a.name : baseName(job.input));
     if (run.mask) {
         if (run.mask->width != image->width || run.mask->height != image->height) {
-            return failure(usageError, "the mask is not the size of " + job.input);
+            return failure(usageError, job.input + ": the mask is not the size of the image");
         }
         document.setSelection(selectionFromImage(*run.mask));
     }
     if (a.filterRect) {
         const hostapi::VRect& r = *a.filterRect;
         if (r.left < 0 || r.top < 0 || r.right > document.width() || r.bottom > document.height()) {
-            return failure(usageError, "the filter rectangle leaves " + job.input);
+            return failure(usageError, job.input + ": the filter rectangle leaves the image");
         }
         document.setFilterRect(r);
     }
@@ -79,7 +79,7 @@ FileOutcome apply(const RunSettings& run, const FileJob& job, const ProgressSink
     outcome.faults = host.records().faults;
     if (result.result != 0) {
         outcome.status = pluginFailed;
-        outcome.message = "the plug-in failed with " + std::to_string(result.result) +
+        outcome.message = job.input + ": the plug-in failed with " + std::to_string(result.result) +
                           " (selector " + std::to_string(result.failedSelector) + ")";
         return outcome;
     }
@@ -96,7 +96,8 @@ FileOutcome apply(const RunSettings& run, const FileJob& job, const ProgressSink
     }
     const std::optional<FileImage> out = imageFromDocument(host.document());
     if (!out) {
-        return failure(unsupportedImage, "cannot write a document of this colour mode");
+        return failure(unsupportedImage,
+                       job.input + ": cannot write a document of this colour mode");
     }
     const std::string partial = job.output + ".partial";
     if (!writeImage(partial, job.format, *out, error)) {

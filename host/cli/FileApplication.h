@@ -29,7 +29,7 @@ struct FileJob {
 
 struct FileOutcome {
     int status = 0;
-    // Why it failed; empty when applied.
+    // Why it failed, naming the file concerned; empty when applied.
     std::string message;
     // Interface misuse the host noticed, reported even when applied.
     std::vector<std::string> faults;

@@ -182,7 +182,7 @@ int runOne(const RunSettings& run, const FileJob& job, ProgressBar* bar) {
 // Every job in order under one bar; a line per file and a summary at the end.
 int runBatch(const RunSettings& run, const std::vector<FileJob>& jobs, ProgressBar* bar) {
     const auto count = static_cast<std::int64_t>(jobs.size());
-    std::vector<std::pair<std::string, std::string>> failures;
+    std::vector<std::string> failures;
     for (std::int64_t i = 0; i < count; ++i) {
         const FileJob& job = jobs[static_cast<std::size_t>(i)];
         const std::string position =
@@ -207,19 +207,15 @@ int runBatch(const RunSettings& run, const std::vector<FileJob>& jobs, ProgressB
                 std::cerr << position << job.input << " -> " << job.output << "\n";
             }
         } else {
-            std::cerr << position << job.input << ": " << outcome.message << "\n";
-            failures.emplace_back(job.input, outcome.message);
+            std::cerr << position << outcome.message << "\n";
+            failures.push_back(outcome.message);
         }
-    }
-    if (bar != nullptr) {
-        bar->update(count, count);
-        bar->clear();
     }
     std::cout << count << (count == 1 ? " file: " : " files: ")
               << count - static_cast<std::int64_t>(failures.size()) << " applied, "
               << failures.size() << " failed\n";
-    for (const auto& [input, message] : failures) {
-        std::cout << "  failed: " << input << ": " << message << "\n";
+    for (const std::string& failure : failures) {
+        std::cout << "  failed: " << failure << "\n";
     }
     return failures.empty() ? applied : notAllApplied;
 }

@@ -28,6 +28,14 @@ struct HostRun {
     std::string err;
 };
 
+// Text as written on Linux: Windows' C runtime ends lines with CR LF.
+std::string withNewlines(std::string text) {
+    for (std::size_t at = text.find("\r\n"); at != std::string::npos; at = text.find("\r\n", at)) {
+        text.erase(at, 1);
+    }
+    return text;
+}
+
 // A directory beside the test, removed when the test ends.
 class CliTest : public ::testing::Test {
 protected:
@@ -52,8 +60,8 @@ protected:
             testing_support::helperPath(HOST_PROGRAM), arguments, out, err, 120000);
         EXPECT_TRUE(status.has_value()) << "solvanta-host did not run to its end";
         result.status = status.value_or(999);
-        result.out = testing_support::fileText(out);
-        result.err = testing_support::fileText(err);
+        result.out = withNewlines(testing_support::fileText(out));
+        result.err = withNewlines(testing_support::fileText(err));
         return result;
     }
 
@@ -370,9 +378,9 @@ TEST_F(CliTest, a_batch_reports_a_broken_file_and_does_the_others_in_order) {
     arguments[3] = file("out");
     const HostRun r = run(arguments);
     EXPECT_EQ(r.status, 5U) << r.err;
-    const std::string summary = "4 files: 3 applied, 1 failed\n  failed: " + inputs[1] + ": ";
+    const std::string summary =
+        "4 files: 3 applied, 1 failed\n  failed: " + inputs[1] + ": a damaged PNG file";
     EXPECT_EQ(r.out.substr(0, summary.size()), summary);
-    EXPECT_NE(r.out.find("a damaged PNG file"), std::string::npos) << r.out;
     std::size_t at = 0;
     for (std::size_t i = 0; i < names.size(); ++i) {
         const std::string line = "[" + std::to_string(i + 1) + "/4] " + inputs[i];
