@@ -1,5 +1,7 @@
 #pragma once
 
+#include "host/FileImage.h"
+
 namespace host::cli {
 
 // solvanta-host's exit statuses, as --help lists them.
@@ -11,5 +13,9 @@ enum ExitStatus : int {
     unsupportedImage = 4,
     notAllApplied = 5,
 };
+
+inline int statusOf(const ImageError& error) {
+    return error.kind == ImageFailure::unsupported ? unsupportedImage : fileError;
+}
 
 } // namespace host::cli

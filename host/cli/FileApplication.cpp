@@ -24,8 +24,7 @@ FileOutcome failure(int status, std::string message) {
 }
 
 FileOutcome imageFailure(const ImageError& error) {
-    return failure(error.kind == ImageFailure::unsupported ? unsupportedImage : fileError,
-                   error.text);
+    return failure(statusOf(error), error.text);
 }
 
 std::string baseName(const std::string& path) {

@@ -55,10 +55,6 @@ std::string defaultPlugin() {
     return first;
 }
 
-int statusOf(const ImageError& error) {
-    return error.kind == ImageFailure::unsupported ? unsupportedImage : fileError;
-}
-
 int fail(int status, const std::string& message) {
     std::cerr << "solvanta-host: " << message << "\n";
     return status;
