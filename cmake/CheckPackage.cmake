@@ -3,6 +3,7 @@
 # Usage: cmake -DCPACK_CONFIG=<CPackConfig.cmake> -DOUTPUT_DIR=<dir>
 #   -DARCHIVE_NAME=<file> -DKIND=win64|linux -DVERSION=<x.y.z>
 #   -DOBJDUMP=<objdump> -DNM=<nm> -DSOURCE_DIR=<source> -P CheckPackage.cmake
+cmake_minimum_required(VERSION 3.25)
 
 execute_process(COMMAND cpack --config ${CPACK_CONFIG} -B ${OUTPUT_DIR}
   RESULT_VARIABLE failed OUTPUT_VARIABLE packed ERROR_VARIABLE packed)
@@ -35,13 +36,21 @@ if(KIND STREQUAL "win64")
   set(export_tool ${OBJDUMP})
 else()
   set(expected LICENSE.txt README.md VERSION.txt
-    "bin/Solvanta.so" "bin/Vantorelle Solvanta Q9.lnk" bin/solvanta-host bin/solvanta-server
-    docs/filter-run.svg docs/guide.md docs/install-windows.txt)
+    "bin/Solvanta.so" "bin/Vantorelle Solvanta Q9.lnk" bin/solvanta-host bin/solvanta-server)
+  # The docs folder goes whole (the README's pictures live there too); the
+  # guide and its picture must be in it.
+  set(required_docs docs/filter-run.svg docs/guide.md docs/install-windows.txt)
   set(plugin ${root}/bin/Solvanta.so)
   set(export_kind elf)
   set(export_tool ${NM})
 endif()
 file(GLOB_RECURSE found LIST_DIRECTORIES false RELATIVE ${root} ${root}/*)
+foreach(doc IN LISTS required_docs)
+  if(NOT doc IN_LIST found)
+    message(FATAL_ERROR "${ARCHIVE_NAME} holds no ${doc}")
+  endif()
+endforeach()
+list(FILTER found EXCLUDE REGEX "^docs/")
 list(SORT found)
 list(SORT expected)
 if(NOT found STREQUAL expected)
