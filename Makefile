@@ -1,13 +1,14 @@
 # Two commands do everything on a fresh Debian machine:
 #   make demo   builds the Linux flavour and runs the main job on a built-in default
 #   make test   builds Linux, Linux with sanitizers and Win64, and runs every test
+#   make package  release builds of both, packed and checked into build/packages
 # Missing Debian packages are installed first (needs root or sudo).
 
 JOBS ?= $(shell nproc)
 FUZZ_SECONDS ?= 600
 CTEST_ARGS ?=
 
-.PHONY: all deps linux linux-asan win64 test test-linux test-asan test-win64 demo bench fuzz format tidy clean
+.PHONY: all deps linux linux-asan win64 test test-linux test-asan test-win64 demo package bench fuzz format tidy clean
 
 all: linux
 
@@ -42,6 +43,17 @@ test-win64: win64
 
 demo: linux
 	@build/linux/bin/solvanta-demo
+
+# The Windows ZIP from a Win64 release build, the Linux tarball from a Linux
+# one; each is packed by CPack and then checked (cmake/CheckPackage.cmake).
+package: deps
+	@cmake --preset package-linux >/dev/null
+	@cmake --build --preset package-linux -j $(JOBS)
+	@cmake --build --preset package-linux --target package_checked
+	@cmake --preset package-win64 >/dev/null
+	@cmake --build --preset package-win64 -j $(JOBS)
+	@cmake --build --preset package-win64 --target package_checked
+	@ls -l build/packages/*.zip build/packages/*.tar.gz
 
 bench: deps
 	@cmake --preset linux-release >/dev/null

@@ -24,3 +24,15 @@ if(SOLVANTA_TESTS)
     endforeach()
   endif()
 endif()
+
+# zlib compresses the host stand-in's PNG files on both toolchains (Debian's
+# zlib1g-dev and libz-mingw-w64-dev); the Win64 programs link it statically
+# like the rest of their runtime. libtiff is Debian's for Linux only, so the
+# Win64 host stand-in reads and writes PNG alone.
+if(WIN32)
+  set(ZLIB_USE_STATIC_LIBS ON)
+endif()
+find_package(ZLIB REQUIRED)
+if(NOT WIN32)
+  find_package(TIFF REQUIRED)
+endif()

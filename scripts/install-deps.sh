@@ -5,8 +5,8 @@ set -euo pipefail
 
 packages=(
   g++ cmake ninja-build make pkg-config python3
-  googletest libboost-dev libstb-dev
-  g++-mingw-w64-x86-64-posix wine64 xvfb xauth
+  googletest libboost-dev libstb-dev zlib1g-dev libtiff-dev
+  g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine64 xvfb xauth
   clang libclang-rt-14-dev
 )
 

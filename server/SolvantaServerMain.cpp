@@ -5,6 +5,7 @@
 #include "ServerArguments.h"
 #include "ServerOptions.h"
 #include "ServerSession.h"
+#include "SolvantaVersion.h"
 
 #include <cstdio>
 #include <exception>
@@ -14,6 +15,10 @@
 int main(int argc, char** argv) {
     try {
         const std::vector<std::string> arguments(argv + 1, argv + argc);
+        if (arguments.size() == 1 && arguments[0] == "--version") {
+            std::printf("solvanta-server %s\n", solvanta::kVersion);
+            return 0;
+        }
         const std::optional<refserver::ServerArguments> parsed =
             refserver::parseServerArguments(arguments);
         if (!parsed) {

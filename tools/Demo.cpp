@@ -43,9 +43,9 @@ int main() {
     const fs::path input = folder / "landscape.png";
     const fs::path output = folder / "landscape-edited.png";
 
-    std::string error;
+    host::ImageError error;
     if (!host::writePng(input.string(), demo::paintLandscape(width, height), error)) {
-        std::fprintf(stderr, "solvanta-demo: %s\n", error.c_str());
+        std::fprintf(stderr, "solvanta-demo: %s\n", error.text.c_str());
         return 1;
     }
     // The plug-in finds its server through the shortcut beside it, as an

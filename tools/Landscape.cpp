@@ -168,8 +168,8 @@ std::uint16_t encode(double linear) {
 
 } // namespace
 
-host::PngImage paintLandscape(int width, int height) {
-    host::PngImage image;
+host::FileImage paintLandscape(int width, int height) {
+    host::FileImage image;
     image.width = width;
     image.height = height;
     image.channels = 3;

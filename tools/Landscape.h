@@ -1,12 +1,12 @@
 #pragma once
 
-#include "host/PngFile.h"
+#include "host/FileImage.h"
 
 namespace demo {
 
 // A made-up lakeside evening, the same every time: sky, sun, clouds, three
 // ranges of hills and their reflection in the water. 16 bits per sample, so
 // that an edit's gradients stay smooth.
-host::PngImage paintLandscape(int width, int height);
+host::FileImage paintLandscape(int width, int height);
 
 } // namespace demo

@@ -4,7 +4,9 @@
 Writes into the output directory:
   Solvanta.rc           the Win64 resource script: property list and
                         terminology as binary includes, the dialog as a
-                        DIALOGEX template, each in every language
+                        DIALOGEX template, each in every language, and the
+                        version resource with the version given on the
+                        command line
   pipl.bin, aete-*.bin  the binary resources the script includes
   PosixResources.cpp    the same property-list and terminology bytes in the
                         ELF section ".solvanta_resources", behind the
@@ -135,6 +137,45 @@ def resource_script(desc, piplName, aeteNames):
     return "\n".join(lines)
 
 
+def version_info(info, version):
+    """The VERSIONINFO block: hosts list plug-ins by it, some unload one
+    that has none."""
+    numbers = [int(part) for part in version.split(".")]
+    if not 1 <= len(numbers) <= 4 or any(n < 0 or n > 0xFFFF for n in numbers):
+        sys.exit(f"version of one to four numbers 0..65535 expected, got {version!r}")
+    numbers += [0] * (4 - len(numbers))
+    comma = ",".join(str(n) for n in numbers)
+    strings = dict(info["strings"])
+    strings["FileVersion"] = version
+    strings["ProductVersion"] = version
+    lang_id = info["language"]
+    lines = [f"LANGUAGE {lang_id & 0x3FF}, {lang_id >> 10}",
+             "1 VERSIONINFO",
+             f"FILEVERSION {comma}",
+             f"PRODUCTVERSION {comma}",
+             "FILEFLAGSMASK 0x3F",
+             "FILEFLAGS 0x0",
+             "FILEOS 0x40004",      # VOS_NT_WINDOWS32
+             "FILETYPE 0x2",        # VFT_DLL
+             "FILESUBTYPE 0x0",
+             "BEGIN",
+             '    BLOCK "StringFileInfo"',
+             "    BEGIN",
+             f'        BLOCK "{lang_id:04X}{info["codePage"]:04X}"',
+             "        BEGIN"]
+    for key, value in strings.items():
+        lines.append(f'            VALUE "{key}", {rc_wide(value)}')
+    lines += ["        END",
+              "    END",
+              '    BLOCK "VarFileInfo"',
+              "    BEGIN",
+              f'        VALUE "Translation", 0x{lang_id:04X}, {info["codePage"]}',
+              "    END",
+              "END",
+              ""]
+    return "\n".join(lines)
+
+
 def posix_section(desc, pipl, aetes):
     """The resource section: magic, entry count, 24-byte entries, data."""
     entries = []
@@ -238,6 +279,7 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("description", type=pathlib.Path)
     parser.add_argument("out_dir", type=pathlib.Path)
+    parser.add_argument("--version", required=True, help="the product version, e.g. 1.0.0")
     args = parser.parse_args()
     with args.description.open("rb") as f:
         desc = tomllib.load(f)
@@ -251,7 +293,8 @@ def main():
     for tag, raw in aetes.items():
         aete_names[tag] = f"aete-{tag}.bin"
         write(args.out_dir / aete_names[tag], raw)
-    write(args.out_dir / "Solvanta.rc", resource_script(desc, "pipl.bin", aete_names))
+    write(args.out_dir / "Solvanta.rc", resource_script(desc, "pipl.bin", aete_names) +
+          version_info(desc["versionInfo"], args.version))
     write(args.out_dir / "PosixResources.cpp", posix_source(posix_section(desc, pipl, aetes)))
     write(args.out_dir / "ResourceTexts.h", texts_header(desc))
 
