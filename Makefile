@@ -52,7 +52,7 @@ bench: deps
 # the parameter-block reader and the handlers of the server's requests
 # (`make fuzz FUZZ_TARGETS=request_handler` runs one). New inputs go to
 # build/fuzz/corpus/<target>, the seeds in fuzz/corpus/<target> stay as they
-# are.
+# are. An input that runs for 30 s counts as a hang.
 FUZZ_TARGETS ?= parameter_block request_handler
 fuzz: deps
 	@cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DSOLVANTA_FUZZ=ON -DSOLVANTA_TESTS=OFF >/dev/null
@@ -60,7 +60,7 @@ fuzz: deps
 	@for target in $(FUZZ_TARGETS); do \
 	  echo "=== $${target}_fuzzer ==="; \
 	  mkdir -p build/fuzz/corpus/$$target; \
-	  build/fuzz/bin/$${target}_fuzzer -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
+	  build/fuzz/bin/$${target}_fuzzer -max_total_time=$(FUZZ_SECONDS) -timeout=30 -print_final_stats=1 \
 	    build/fuzz/corpus/$$target fuzz/corpus/$$target || exit 1; \
 	done
 

@@ -125,6 +125,11 @@ SEEDS = {
     + cell(CONVERT_IMAGE, rect(0, 0, 4, 4) + struct.pack("<iiiiBBBBBB", 12, 1, 0, 0,
                                                           GRAY_MODEL, 1, 0, RGB, 3, 0),
            BUFFER_A),
+    # Found by the fuzzer: no columns, every row of the plane; the handler
+    # walked all 2^32 rows.
+    "convert-image-without-columns": header(0, 4, 4, buffer_a=48)
+    + cell(CONVERT_IMAGE, rect(3, -2**31, 3, 2**31 - 1)
+           + struct.pack("<iiiiBBBBBB", 12, 1, 0, 0, RGB, 3, 0, GRAY_MODEL, 1, 0), BUFFER_A),
     "progress-and-abort": header(0, 4, 4, host=ABORTS)
     + progress(3, 10) + progress(10, 10) + progress(-1, 0),
     "ends-of-an-exchange": header(0, 4, 4)

@@ -282,13 +282,15 @@ void FilterGlobals::handleConvertImage(msgBase* request) {
     const VTImageBuffer source(buffer.data(), rect, convert.minRowBytes, 1, sourceFormat);
     image::Image<unsigned char> target(rect, targetFormat);
     target.maxValue = 255;
-    if (gColorSpaceSuite != nullptr && gColorSpaceSuite->Convert8 != nullptr) {
-        std::vector<std::uint8_t> colours;
-        for (std::int32_t y = rect.top; y < rect.bottom; ++y) {
-            convertRow(source, target, y, colours);
-        }
-    }
+    // A rectangle without columns has no pixels, however many rows it spans:
+    // walking them would keep the host waiting for nothing.
     if (!rect.isEmpty()) {
+        if (gColorSpaceSuite != nullptr && gColorSpaceSuite->Convert8 != nullptr) {
+            std::vector<std::uint8_t> colours;
+            for (std::int32_t y = rect.top; y < rect.bottom; ++y) {
+                convertRow(source, target, y, colours);
+            }
+        }
         std::memcpy(buffer.data(), target.data,
                     static_cast<std::size_t>(rect.height() * targetRowBytes));
     }
