@@ -130,6 +130,13 @@ SEEDS = {
     "convert-image-without-columns": header(0, 4, 4, buffer_a=48)
     + cell(CONVERT_IMAGE, rect(3, -2**31, 3, 2**31 - 1)
            + struct.pack("<iiiiBBBBBB", 12, 1, 0, 0, RGB, 3, 0, GRAY_MODEL, 1, 0), BUFFER_A),
+    # Found by the fuzzer: no rows, but columns enough for a host row beyond
+    # 32 bits; wrapping the host's view of it threw.
+    "rectangles-without-rows": header(ALPHA, 8, 8, buffer_a=64)
+    + read_input(rect(4, 4, 0x5D00000C, -100), 32, 1, RGB, 1, 0)
+    + write_output(rect(4, 4, 0x5D00000C, -100), 32, 1, RGB, 1, 0)
+    + cell(CONVERT_IMAGE, rect(4, 4, 0x5D00000C, -100)
+           + struct.pack("<iiiiBBBBBB", 0, 1, 0, 0, GRAY_MODEL, 1, 0, RGB, 3, 0), BUFFER_A),
     "progress-and-abort": header(0, 4, 4, host=ABORTS)
     + progress(3, 10) + progress(10, 10) + progress(-1, 0),
     "ends-of-an-exchange": header(0, 4, 4)

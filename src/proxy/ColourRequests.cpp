@@ -271,6 +271,14 @@ void FilterGlobals::handleConvertImage(msgBase* request) {
         sendResponse(reply);
         return;
     }
+    // A rectangle without columns or without rows holds no pixels, however
+    // far apart its other edges lie: there is nothing to convert, and neither
+    // its rows are walked nor an image of its width is built.
+    if (rect.isEmpty()) {
+        reply.result = 0;
+        sendResponse(reply);
+        return;
+    }
     // The result goes back into the same buffer from its first byte, rows
     // padded to four bytes.
     const std::int64_t targetRowBytes =
@@ -282,18 +290,14 @@ void FilterGlobals::handleConvertImage(msgBase* request) {
     const VTImageBuffer source(buffer.data(), rect, convert.minRowBytes, 1, sourceFormat);
     image::Image<unsigned char> target(rect, targetFormat);
     target.maxValue = 255;
-    // A rectangle without columns has no pixels, however many rows it spans:
-    // walking them would keep the host waiting for nothing.
-    if (!rect.isEmpty()) {
-        if (gColorSpaceSuite != nullptr && gColorSpaceSuite->Convert8 != nullptr) {
-            std::vector<std::uint8_t> colours;
-            for (std::int32_t y = rect.top; y < rect.bottom; ++y) {
-                convertRow(source, target, y, colours);
-            }
+    if (gColorSpaceSuite != nullptr && gColorSpaceSuite->Convert8 != nullptr) {
+        std::vector<std::uint8_t> colours;
+        for (std::int32_t y = rect.top; y < rect.bottom; ++y) {
+            convertRow(source, target, y, colours);
         }
-        std::memcpy(buffer.data(), target.data,
-                    static_cast<std::size_t>(rect.height() * targetRowBytes));
     }
+    std::memcpy(buffer.data(), target.data,
+                static_cast<std::size_t>(rect.height() * targetRowBytes));
     reply.result = 0;
     sendResponse(reply);
 }
