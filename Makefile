@@ -60,13 +60,21 @@ bench: deps
 	@cmake --build --preset linux-release -j $(JOBS)
 	@scripts/run-bench.sh build/linux-release/bin
 
-# Fuzzes the parameter-block reader; new inputs go to build/fuzz/corpus, the
-# seeds in fuzz/corpus stay as they are.
+# Fuzzes each target of FUZZ_TARGETS for FUZZ_SECONDS, one after the other:
+# the parameter-block reader and the handlers of the server's requests
+# (`make fuzz FUZZ_TARGETS=request_handler` runs one). New inputs go to
+# build/fuzz/corpus/<target>, the seeds in fuzz/corpus/<target> stay as they
+# are. An input that runs for 30 s counts as a hang.
+FUZZ_TARGETS ?= parameter_block request_handler
 fuzz: deps
 	@cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DSOLVANTA_FUZZ=ON -DSOLVANTA_TESTS=OFF >/dev/null
-	@cmake --build build/fuzz --target parameter_block_fuzzer -j $(JOBS)
-	@mkdir -p build/fuzz/corpus
-	@build/fuzz/bin/parameter_block_fuzzer -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 build/fuzz/corpus fuzz/corpus/parameter_block
+	@cmake --build build/fuzz --target $(FUZZ_TARGETS:%=%_fuzzer) -j $(JOBS)
+	@for target in $(FUZZ_TARGETS); do \
+	  echo "=== $${target}_fuzzer ==="; \
+	  mkdir -p build/fuzz/corpus/$$target; \
+	  build/fuzz/bin/$${target}_fuzzer -max_total_time=$(FUZZ_SECONDS) -timeout=30 -print_final_stats=1 \
+	    build/fuzz/corpus/$$target fuzz/corpus/$$target || exit 1; \
+	done
 
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i

@@ -1,5 +1,6 @@
 # Compiler settings shared by every target of the project: warnings as errors
-# on gcc and mingw, optional sanitizers on Linux.
+# on gcc and mingw, optional sanitizers on Linux, and the instrumentation of a
+# fuzz build.
 add_library(project_options INTERFACE)
 target_compile_options(project_options INTERFACE
   -Wall -Wextra -Wpedantic -Wshadow -Wnon-virtual-dtor -Wold-style-cast
@@ -18,5 +19,17 @@ if(SOLVANTA_SANITIZE)
   endif()
   target_compile_options(project_options INTERFACE
     -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
+  target_link_options(project_options INTERFACE -fsanitize=address,undefined)
+endif()
+
+# A fuzz build (clang): everything is instrumented for libFuzzer's coverage
+# and checked by the sanitizers, so that a fuzz target linking the project's
+# libraries sees every access they make. Only the targets link libFuzzer.
+if(SOLVANTA_FUZZ)
+  if(NOT CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+    message(FATAL_ERROR "A fuzz build needs clang++ as the compiler")
+  endif()
+  target_compile_options(project_options INTERFACE
+    -fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
   target_link_options(project_options INTERFACE -fsanitize=address,undefined)
 endif()

@@ -131,6 +131,8 @@ struct FilterHost::State {
         int loPlane = 0;
         int hiPlane = 0;
         std::size_t rowBytes = 0;
+        // The buffer the output was delivered in.
+        const std::uint8_t* pixels = nullptr;
     };
     GrowBuffer inBuffer;
     GrowBuffer outBuffer;

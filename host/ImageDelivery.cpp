@@ -241,15 +241,19 @@ std::int16_t State::advance(bool betweenCalls) {
         record.inPlaneBytes = bps;
     }
     if (wantOut) {
-        // The output starts as the document's current pixels.
-        std::uint8_t* buffer = outBuffer.ensure(area(call.outRect, outRow));
+        // The output starts as the document's current pixels. Asked for
+        // without input, it takes the input's buffer: a plug-in that reads
+        // and writes its tiles in separate calls touches one tile's memory.
+        GrowBuffer& storage = wantIn ? outBuffer : inBuffer;
+        std::uint8_t* buffer = storage.ensure(area(call.outRect, outRow));
         copyIn(document, call.outRect, call.outLoPlane, call.outHiPlane, 1, -3, buffer, outRow);
         fillPadding(buffer, call.outRect, outTight, outRow);
         record.outData = buffer;
         record.outRowBytes = static_cast<int32>(outRow);
         record.outColumnBytes = (call.outHiPlane - call.outLoPlane + 1) * bps;
         record.outPlaneBytes = bps;
-        pendingOutput = Delivery{true, call.outRect, call.outLoPlane, call.outHiPlane, outRow};
+        pendingOutput =
+            Delivery{true, call.outRect, call.outLoPlane, call.outHiPlane, outRow, buffer};
     }
     if (wantMask) {
         std::uint8_t* buffer = maskBuffer.ensure(area(call.maskRect, maskRow));
@@ -274,7 +278,7 @@ void State::commitOutput() {
     const std::size_t docPixel = static_cast<std::size_t>(document.planes()) * bps;
     const std::size_t outPixel = static_cast<std::size_t>(d.hiPlane - d.loPlane + 1) * bps;
     const std::size_t tight = static_cast<std::size_t>(d.rect.right - d.rect.left) * outPixel;
-    const std::uint8_t* buffer = outBuffer.data();
+    const std::uint8_t* buffer = d.pixels;
     // The host blends the output with the original by the selection unless
     // the plug-in turned automatic masking off.
     const bool blend = record.autoMask != 0 && document.hasSelection();

@@ -113,6 +113,13 @@ std::unique_ptr<VTImageBuffer> newMask(const PixelRect& area, std::int32_t bytes
     }
 }
 
+// The host delivers nothing for an empty rectangle, however far apart its
+// other edges lie; a view of it must not describe rows of that width, which
+// no record holds.
+PixelRect deliveredArea(const PixelRect& requested) {
+    return requested.isEmpty() ? PixelRect() : requested;
+}
+
 } // namespace
 
 std::int16_t HostImageBuffer::mapHostResult(std::int32_t hostCode) {
@@ -272,13 +279,13 @@ PixelFormat HostImageBuffer::hostPixelLayout() const {
 
 VTImageBuffer HostImageBuffer::wrapInput() const {
     // The host delivers every requested plane interleaved.
-    return {static_cast<unsigned char*>(record_.inData), inputRect(), record_.inRowBytes,
-            bytesPerChannel(), hostPixelLayout()};
+    return {static_cast<unsigned char*>(record_.inData), deliveredArea(inputRect()),
+            record_.inRowBytes, bytesPerChannel(), hostPixelLayout()};
 }
 
 VTImageBuffer HostImageBuffer::wrapOutput() const {
-    return {static_cast<unsigned char*>(record_.outData), outputRect(), record_.outRowBytes,
-            bytesPerChannel(), hostPixelLayout()};
+    return {static_cast<unsigned char*>(record_.outData), deliveredArea(outputRect()),
+            record_.outRowBytes, bytesPerChannel(), hostPixelLayout()};
 }
 
 std::int16_t HostImageBuffer::acquireSelectionMask(std::unique_ptr<VTImageBuffer>& selectionMask,

@@ -62,8 +62,8 @@ public:
     // with, cheap enough for every tile.
     [[nodiscard]] PixelFormat hostPixelLayout() const;
 
-    // Views of the host's buffers for the current input or output rectangle,
-    // valid until the next advance.
+    // Views of the host's buffers for the current input or output rectangle
+    // (an empty view for an empty one), valid until the next advance.
     [[nodiscard]] VTImageBuffer wrapInput() const;
     [[nodiscard]] VTImageBuffer wrapOutput() const;
 

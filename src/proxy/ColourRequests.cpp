@@ -271,6 +271,14 @@ void FilterGlobals::handleConvertImage(msgBase* request) {
         sendResponse(reply);
         return;
     }
+    // A rectangle without columns or without rows holds no pixels, however
+    // far apart its other edges lie: there is nothing to convert, and neither
+    // its rows are walked nor an image of its width is built.
+    if (rect.isEmpty()) {
+        reply.result = 0;
+        sendResponse(reply);
+        return;
+    }
     // The result goes back into the same buffer from its first byte, rows
     // padded to four bytes.
     const std::int64_t targetRowBytes =
@@ -288,10 +296,8 @@ void FilterGlobals::handleConvertImage(msgBase* request) {
             convertRow(source, target, y, colours);
         }
     }
-    if (!rect.isEmpty()) {
-        std::memcpy(buffer.data(), target.data,
-                    static_cast<std::size_t>(rect.height() * targetRowBytes));
-    }
+    std::memcpy(buffer.data(), target.data,
+                static_cast<std::size_t>(rect.height() * targetRowBytes));
     reply.result = 0;
     sendResponse(reply);
 }

@@ -7,6 +7,7 @@
 #include "host/FilterHost.h"
 #include "image/HostImageBuffer.h"
 #include "ipc/IPCMemoryBuffer.h"
+#include "plugin/HostProbes.h"
 #include "proxy/FilterGlobals.h"
 #include "proxy/HostProbes.h"
 #include "proxy/ProcessGlobals.h"
@@ -285,6 +286,48 @@ TEST_F(Requests, AnImageThatWouldReachOutsideItsBufferIsRefusedBeforeTheHostIsAs
     }
     EXPECT_TRUE(host().records().advanceStates.empty());
     EXPECT_EQ(buffer.data()[99], 0xEE);
+}
+
+// A rectangle without rows or without columns fits any buffer. Its other
+// edges may lie as far apart as 32 bits allow: reading and writing wrapped the
+// host's view at that width and threw, converting walked every row.
+TEST_F(Requests, ARectangleWithoutPixelsIsAnsweredHoweverFarApartItsOtherEdges) {
+    open(host::Document::rgb(8, 8));
+    // Rectangles reach the host whole, as they do once the entry point opted in.
+    plugin::optInToBigDocuments(&host().record());
+    ipc::IPCMemoryBuffer& buffer = serverBuffer(64);
+    struct Case {
+        const char* what;
+        WireRect rect;
+    };
+    const Case cases[] = {
+        {"no rows, columns for a 6 GB host row", wire(4, 4, 0x5D00000C, -100)},
+        {"no columns, every row", wire(3, INT32_MIN, 3, INT32_MAX)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        // One sample a pixel on the server's side, four on the host's.
+        EXPECT_EQ(
+            exchange(readRequest(c.rect, buffer, 1, 1, false)).as<msgReadInputResponse>().result,
+            0);
+        auto write = msg::emptyRecord<msgWriteOutputRequest>(msg::writeOutput);
+        write.rect = c.rect;
+        write.bytesPerSample = 1;
+        write.colorChannels = 1;
+        nameInto(write.bufferName, buffer.name());
+        EXPECT_EQ(exchangeByMessage(write).as<msgWriteOutputResponse>().result, 0);
+        auto convert = msg::emptyRecord<msgConvertImageRequest>(msg::convertImage);
+        convert.rect = c.rect;
+        convert.bytesPerSample = 1;
+        convert.sourceModel = image::colorModelGray;
+        convert.sourceChannels = 1;
+        convert.targetModel = image::colorModelRGB;
+        convert.targetChannels = 3;
+        nameInto(convert.bufferName, buffer.name());
+        EXPECT_EQ(exchange(convert).as<msgConvertImageResponse>().result, 0);
+    }
+    EXPECT_EQ(buffer.data()[0], 0xEE);
+    EXPECT_EQ(host().document().sample(4, 4, 0), host().sourceDocument().sample(4, 4, 0));
 }
 
 TEST_F(Requests, ANameRunsToItsNulOrToTheEndOfItsField) {
