@@ -133,6 +133,7 @@ TEST_F(ServerLocation, TheServerStartsWithTheConnectionAndOurProcessId) {
         EXPECT_EQ(ask("launch-server", tag, &launchedId), "launched");
         ASSERT_TRUE(awaitStage(seen, 1, 30000));
         EXPECT_EQ(launchedId, seen.value) << "the launch reports the server's own process id";
+        EXPECT_EQ(seen.stage.load(), 1) << "the server was started more than once";
         const std::string line = seen.text;
         EXPECT_EQ(line.rfind(" -server:" + tag + " -clientpid:", 0), 0u) << line;
     }
