@@ -7,15 +7,19 @@
 
 namespace ipc {
 
-NamedMutex::NamedMutex(CreateMode, const std::string& name) : handle_(platform::createMutex(name)) {
+NamedMutex::NamedMutex(CreateMode, const std::string& name) {
+    std::string failure;
+    handle_ = platform::createMutex(name, &failure);
     if (!handle_) {
-        throw std::runtime_error(errors::cannotCreateNamedMutex);
+        throw std::runtime_error(errors::withReason(errors::cannotCreateNamedMutex, failure));
     }
 }
 
-NamedMutex::NamedMutex(OpenMode, const std::string& name) : handle_(platform::openMutex(name)) {
+NamedMutex::NamedMutex(OpenMode, const std::string& name) {
+    std::string failure;
+    handle_ = platform::openMutex(name, &failure);
     if (!handle_) {
-        throw std::runtime_error(errors::cannotOpenNamedMutex);
+        throw std::runtime_error(errors::withReason(errors::cannotOpenNamedMutex, failure));
     }
 }
 

@@ -22,10 +22,12 @@ public:
 };
 
 // Creates the mutex, not owned, or opens the existing one of that name. An
-// empty name makes a process-private mutex. Null when the system refuses.
-std::unique_ptr<MutexObject> createMutex(const std::string& name);
+// empty name makes a process-private mutex. Null when the system refuses,
+// with the reason in `failure` when there is one to tell.
+std::unique_ptr<MutexObject> createMutex(const std::string& name, std::string* failure = nullptr);
 
-// Opens an existing named mutex. Null when no mutex of that name exists.
-std::unique_ptr<MutexObject> openMutex(const std::string& name);
+// Opens an existing named mutex. Null when no mutex of that name exists, or
+// when the system refuses (with the reason in `failure`).
+std::unique_ptr<MutexObject> openMutex(const std::string& name, std::string* failure = nullptr);
 
 } // namespace platform

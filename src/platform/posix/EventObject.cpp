@@ -112,13 +112,17 @@ private:
 
 } // namespace
 
-std::unique_ptr<EventObject> createEvent(const std::string& name) {
+std::unique_ptr<EventObject> createEvent(const std::string& name, std::string* failure) {
     const ObjectFile::Layout layout{posix::ObjectKind::event, 2 * sizeof(std::uint32_t),
                                     2 * sizeof(std::uint32_t)};
     std::unique_ptr<ObjectFile> file;
+    std::string why;
     if (ObjectFile::attach(
-            name, layout, Disposition::createOrOpen, [](unsigned char*, std::size_t) {}, file) !=
-        AttachStatus::ok) {
+            name, layout, Disposition::createOrOpen, [](unsigned char*, std::size_t) {}, file,
+            why) != AttachStatus::ok) {
+        if (failure != nullptr) {
+            *failure = why;
+        }
         return nullptr;
     }
     return std::make_unique<PosixEvent>(std::move(file));

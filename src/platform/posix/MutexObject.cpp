@@ -68,12 +68,17 @@ ObjectFile::Initialiser initialiser(bool shared) {
     };
 }
 
-std::unique_ptr<MutexObject> attachMutex(const std::string& name, Disposition disposition) {
+std::unique_ptr<MutexObject> attachMutex(const std::string& name, Disposition disposition,
+                                         std::string* failure) {
     const ObjectFile::Layout layout{posix::ObjectKind::mutex, sizeof(pthread_mutex_t),
                                     sizeof(pthread_mutex_t)};
     std::unique_ptr<ObjectFile> file;
-    if (ObjectFile::attach(name, layout, disposition, initialiser(!name.empty()), file) !=
+    std::string why;
+    if (ObjectFile::attach(name, layout, disposition, initialiser(!name.empty()), file, why) !=
         AttachStatus::ok) {
+        if (failure != nullptr) {
+            *failure = why;
+        }
         return nullptr;
     }
     return std::make_unique<PosixMutex>(std::move(file));
@@ -81,12 +86,12 @@ std::unique_ptr<MutexObject> attachMutex(const std::string& name, Disposition di
 
 } // namespace
 
-std::unique_ptr<MutexObject> createMutex(const std::string& name) {
-    return attachMutex(name, Disposition::createOrOpen);
+std::unique_ptr<MutexObject> createMutex(const std::string& name, std::string* failure) {
+    return attachMutex(name, Disposition::createOrOpen, failure);
 }
 
-std::unique_ptr<MutexObject> openMutex(const std::string& name) {
-    return attachMutex(name, Disposition::openExisting);
+std::unique_ptr<MutexObject> openMutex(const std::string& name, std::string* failure) {
+    return attachMutex(name, Disposition::openExisting, failure);
 }
 
 } // namespace platform

@@ -28,11 +28,11 @@ std::unique_ptr<MutexObject> wrap(HANDLE handle) {
 } // namespace
 
 // An empty name makes an unnamed mutex.
-std::unique_ptr<MutexObject> createMutex(const std::string& name) {
+std::unique_ptr<MutexObject> createMutex(const std::string& name, std::string* /*failure*/) {
     return wrap(::CreateMutexA(nullptr, FALSE, name.c_str()));
 }
 
-std::unique_ptr<MutexObject> openMutex(const std::string& name) {
+std::unique_ptr<MutexObject> openMutex(const std::string& name, std::string* /*failure*/) {
     return wrap(::OpenMutexA(SYNCHRONIZE, FALSE, name.c_str()));
 }
 
