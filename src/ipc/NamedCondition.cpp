@@ -52,13 +52,21 @@ NamedCondition::NamedCondition(OpenMode, const std::string& name)
 NamedCondition::~NamedCondition() = default;
 
 void NamedCondition::timed_wait(IMutex& held, unsigned timeoutMs) {
-    waitersLock_->lock();
+    // Whatever fails in here, `held` is released when the exception leaves.
+    try {
+        waitersLock_->lock();
+    } catch (...) {
+        held.unlock();
+        throw;
+    }
     ++*waiters_;
     waitersLock_->unlock();
 
     held.unlock();
     const platform::WaitResult result = signalEvent_->wait(timeoutMs);
 
+    // A waiters lock that cannot be had leaves us counted; the word only
+    // ever tells how many wait, and nothing here acts on it.
     waitersLock_->lock();
     --*waiters_;
     waitersLock_->unlock();

@@ -7,7 +7,7 @@
 
 namespace ipc {
 
-NamedMutex::NamedMutex(CreateMode, const std::string& name) {
+NamedMutex::NamedMutex(CreateMode, const std::string& name) : name_(name) {
     std::string failure;
     handle_ = platform::createMutex(name, &failure);
     if (!handle_) {
@@ -15,7 +15,7 @@ NamedMutex::NamedMutex(CreateMode, const std::string& name) {
     }
 }
 
-NamedMutex::NamedMutex(OpenMode, const std::string& name) {
+NamedMutex::NamedMutex(OpenMode, const std::string& name) : name_(name) {
     std::string failure;
     handle_ = platform::openMutex(name, &failure);
     if (!handle_) {
@@ -26,11 +26,25 @@ NamedMutex::NamedMutex(OpenMode, const std::string& name) {
 NamedMutex::~NamedMutex() = default;
 
 void NamedMutex::lock() {
-    handle_->lock();
+    lockOrThrow(*handle_, name_);
 }
 
 void NamedMutex::unlock() {
     handle_->unlock();
+}
+
+void lockOrThrow(platform::MutexObject& mutex, const std::string& name) {
+    const platform::LockOutcome outcome = mutex.lock();
+    const std::string named = name.empty() ? std::string() : ": " + name;
+    switch (outcome.status) {
+    case platform::LockStatus::acquired:
+        return;
+    case platform::LockStatus::heldTooLong:
+        throw std::runtime_error(errors::lockHeldTooLong + std::to_string(outcome.holder) + named);
+    case platform::LockStatus::impossibleState:
+        break;
+    }
+    throw std::runtime_error(errors::lockStateImpossible + named);
 }
 
 } // namespace ipc

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 using platform_testing::BackgroundLock;
+using platform_testing::locked;
 using platform_testing::makeEvent;
 using platform_testing::startPeer;
 using platform_testing::Watchdog;
@@ -28,7 +29,7 @@ TEST(MutexObject, CreatingAnExistingNameAttachesToIt) {
     ASSERT_NE(second, nullptr);
     ASSERT_NE(opened, nullptr);
 
-    first->lock();
+    ASSERT_TRUE(locked(first->lock()));
     BackgroundLock viaSecond(*second);
     EXPECT_FALSE(viaSecond.acquiredWithin(200)) << "a second handle is the same mutex";
     first->unlock();
@@ -40,7 +41,7 @@ TEST(MutexObject, UnnamedMutexesAreDistinct) {
     const auto second = platform::createMutex("");
     ASSERT_NE(first, nullptr);
     ASSERT_NE(second, nullptr);
-    first->lock();
+    ASSERT_TRUE(locked(first->lock()));
     BackgroundLock other(*second);
     EXPECT_TRUE(other.acquiredWithin(10000));
     BackgroundLock same(*first);
@@ -95,9 +96,9 @@ TEST(MutexObject, OwnerThatEndedWhileHoldingLeavesItToTheNextLock) {
         ASSERT_TRUE(peer->waitForExit(20000));
 
         Watchdog watchdog(10000, "lock of an abandoned mutex");
-        mutex->lock();
+        ASSERT_TRUE(locked(mutex->lock()));
         // Ours now, and sound: recursive, and released for others.
-        mutex->lock();
+        ASSERT_TRUE(locked(mutex->lock()));
         mutex->unlock();
         mutex->unlock();
         const auto other = platform::openMutex(name);
@@ -117,8 +118,8 @@ TEST(MutexObject, RecursiveForItsOwner) {
     ASSERT_TRUE(ready && mutex);
     {
         Watchdog watchdog(10000, "a recursive lock");
-        mutex->lock();
-        mutex->lock();
+        ASSERT_TRUE(locked(mutex->lock()));
+        ASSERT_TRUE(locked(mutex->lock()));
     }
     // The peer has a second to start and block before each check.
     auto peer = startPeer({"lock-mutex", name, readyName});

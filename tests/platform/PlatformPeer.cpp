@@ -94,11 +94,7 @@ int writeRegion(const std::vector<std::string>& args) {
 
 int holdMutex(const std::vector<std::string>& args) {
     const auto mutex = platform::createMutex(args.at(0));
-    if (!mutex) {
-        return peer::failed;
-    }
-    mutex->lock();
-    if (!signal(args.at(1))) {
+    if (!mutex || mutex->lock().status != platform::LockStatus::acquired || !signal(args.at(1))) {
         return peer::failed;
     }
     if (!awaitTest(args.at(2))) {
@@ -112,10 +108,9 @@ int holdMutex(const std::vector<std::string>& args) {
 
 int lockMutex(const std::vector<std::string>& args) {
     const auto mutex = platform::openMutex(args.at(0));
-    if (!mutex) {
+    if (!mutex || mutex->lock().status != platform::LockStatus::acquired) {
         return peer::failed;
     }
-    mutex->lock();
     const bool told = signal(args.at(1));
     mutex->unlock();
     return told ? peer::ok : peer::failed;
@@ -147,10 +142,10 @@ int makeObjects(const std::vector<std::string>& args) {
     const auto mutex = platform::createMutex(base + peer::mutexSuffix);
     const auto event = platform::createEvent(base + peer::eventSuffix);
     auto created = platform::createRegion(base + peer::regionSuffix, peer::regionSize);
-    if (!mutex || !event || !created.region) {
+    if (!mutex || !event || !created.region ||
+        mutex->lock().status != platform::LockStatus::acquired) {
         return peer::failed;
     }
-    mutex->lock();
     event->set();
     if (!writeText(*created.region, 0, peer::staleText) || !signal(args.at(1))) {
         return peer::failed;

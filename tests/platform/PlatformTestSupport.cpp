@@ -48,7 +48,9 @@ Watchdog::~Watchdog() {
 
 BackgroundLock::BackgroundLock(platform::MutexObject& mutex)
     : thread_([this, &mutex] {
-          mutex.lock();
+          if (mutex.lock().status != platform::LockStatus::acquired) {
+              return;
+          }
           std::unique_lock<std::mutex> lock(mutex_);
           acquired_ = true;
           changed_.notify_all();

@@ -40,7 +40,8 @@ private:
 };
 
 // Locks a mutex on a thread of its own, so that the test can see whether the
-// lock blocks. The lock is given back when the object goes.
+// lock blocks. The lock is given back when the object goes; a lock that
+// fails is never acquired.
 class BackgroundLock {
 public:
     explicit BackgroundLock(platform::MutexObject& mutex);
@@ -71,5 +72,9 @@ bool allZero(platform::SharedRegion& region);
 
 // A named event the test creates before starting a peer that sets it.
 std::unique_ptr<platform::EventObject> makeEvent(const std::string& name);
+
+inline bool locked(const platform::LockOutcome& outcome) {
+    return outcome.status == platform::LockStatus::acquired;
+}
 
 } // namespace platform_testing

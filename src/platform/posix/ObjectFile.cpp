@@ -395,9 +395,7 @@ AttachStatus ObjectFile::attach(const std::string& name, const Layout& layout,
 }
 
 ObjectFile::~ObjectFile() {
-    if (!keepMapped_) {
-        ::munmap(mapping_, mappingSize_);
-    }
+    ::munmap(mapping_, mappingSize_);
     if (nameFd_ < 0) {
         return;
     }

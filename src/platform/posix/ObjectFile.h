@@ -79,11 +79,6 @@ public:
     [[nodiscard]] std::size_t payloadSize() const { return mappingSize_ - headerSize; }
     [[nodiscard]] Identity identity() const { return identity_; }
 
-    // Lets go of the name but leaves the memory mapped for the rest of the
-    // process: a thread may still own a robust mutex in it, and the kernel
-    // must be able to mark it abandoned when that thread ends.
-    void keepMappedAfterClose() { keepMapped_ = true; }
-
     // Payload offsets are multiples of this, so words in it can be atomic.
     static constexpr std::size_t headerSize = 64;
 
@@ -97,7 +92,6 @@ private:
     unsigned char* mapping_;
     std::size_t mappingSize_;
     Identity identity_;
-    bool keepMapped_ = false;
 };
 
 // Removes every name of ours that nobody holds, then returns those of this

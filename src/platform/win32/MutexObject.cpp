@@ -11,7 +11,12 @@ public:
     explicit Win32Mutex(HANDLE handle) : handle_(handle) {}
 
     // WAIT_ABANDONED hands over the mutex of an owner that ended: acquired.
-    void lock() override { ::WaitForSingleObject(handle_.get(), INFINITE); }
+    // The kernel keeps the mutex's state, so no other process can put it in
+    // a state it cannot be in, and the wait has no end, as with any mutex.
+    LockOutcome lock() override {
+        ::WaitForSingleObject(handle_.get(), INFINITE);
+        return {};
+    }
     void unlock() override { ::ReleaseMutex(handle_.get()); }
 
 private:
