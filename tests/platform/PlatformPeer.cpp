@@ -8,6 +8,7 @@
 #include "platform/SharedRegion.h"
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -107,8 +108,16 @@ int holdMutex(const std::vector<std::string>& args) {
 }
 
 int lockMutex(const std::vector<std::string>& args) {
-    const auto mutex = platform::openMutex(args.at(0));
-    if (!mutex || mutex->lock().status != platform::LockStatus::acquired) {
+    std::string why;
+    const auto mutex = platform::openMutex(args.at(0), &why);
+    if (!mutex) {
+        std::fprintf(stderr, "platform_peer: cannot open the mutex %s\n", why.c_str());
+        return peer::failed;
+    }
+    const platform::LockOutcome outcome = mutex->lock();
+    if (outcome.status != platform::LockStatus::acquired) {
+        std::fprintf(stderr, "platform_peer: lock refused (%d), held by process %u\n",
+                     static_cast<int>(outcome.status), outcome.holder);
         return peer::failed;
     }
     const bool told = signal(args.at(1));

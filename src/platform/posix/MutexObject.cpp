@@ -33,9 +33,10 @@ constexpr std::uint64_t sleepersBit = 0x80000000U;
 // No process or thread id is larger (PID_MAX_LIMIT).
 constexpr std::uint64_t idLimit = 4194304;
 
-// A holder that is alive is given this long before a lock gives up on it. A
-// healthy peer holds a queue's mutex for a copy of one cell.
-constexpr auto lockPatience = std::chrono::seconds(5);
+// A holder that is alive is given this long before a lock gives up on it, as
+// long as a send waits for a free cell. A healthy peer holds a queue's mutex
+// for a copy of one cell.
+constexpr auto lockPatience = std::chrono::seconds(10);
 // A sleeping waiter looks at the holder again after this long: an owner that
 // died cannot wake anyone.
 constexpr auto livenessSlice = std::chrono::milliseconds(50);

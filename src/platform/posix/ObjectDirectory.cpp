@@ -102,12 +102,12 @@ std::string baseDirectory() {
 // says what is in its way.
 int openPrivateDirectory(const std::string& path, std::string& failure) {
     if (::mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) {
-        failure = "cannot make the object directory " + path + ": " + std::strerror(errno);
+        failure = "cannot make the object directory " + path + ": " + errorText(errno);
         return -1;
     }
     const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0) {
-        failure = path + " is in the way of the object directory: " + std::strerror(errno);
+        failure = path + " is in the way of the object directory: " + errorText(errno);
         return -1;
     }
     struct stat status {};
@@ -127,6 +127,10 @@ int openPrivateDirectory(const std::string& path, std::string& failure) {
 }
 
 } // namespace
+
+std::string errorText(int error) {
+    return std::strerror(error); // NOLINT(concurrency-mt-unsafe): a static table on glibc
+}
 
 const ObjectDirectory* ObjectDirectory::get(std::string& failure) {
     // Only a directory that could be had is kept: a path that was in the way

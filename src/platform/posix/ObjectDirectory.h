@@ -60,4 +60,7 @@ private:
     int fd_ = -1;
 };
 
+// The system's words for an error number, for failure texts.
+std::string errorText(int error);
+
 } // namespace platform::posix

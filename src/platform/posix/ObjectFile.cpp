@@ -65,10 +65,6 @@ const char* kindName(std::uint32_t kind) {
     return "no object of ours";
 }
 
-std::string errorText(int error) {
-    return std::strerror(error); // NOLINT(concurrency-mt-unsafe): a static table on glibc
-}
-
 bool ownedRegularFile(const struct stat& status) {
     return S_ISREG(status.st_mode) && status.st_uid == ::geteuid();
 }
