@@ -2,6 +2,7 @@
 
 #include "platform/posix/Futex.h"
 #include "platform/posix/ObjectFile.h"
+#include "platform/posix/Spin.h"
 
 #include <chrono>
 
@@ -46,6 +47,10 @@ public:
         }
         using Clock = std::chrono::steady_clock;
         const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+        if (timeoutMs > 0 && !signalled() && spin_.spin([this] { return signalled(); }) &&
+            consume()) {
+            return WaitResult::signalled;
+        }
         for (;;) {
             if (consume()) {
                 return WaitResult::signalled;
@@ -65,10 +70,14 @@ public:
     void close() override { file_.reset(); }
 
 private:
+    // Read without writing, so that a spin does not take the line from the
+    // process that is about to set the word.
+    bool signalled() const { return __atomic_load_n(word_, __ATOMIC_RELAXED) != 0; }
     bool consume() { return __atomic_exchange_n(word_, 0U, __ATOMIC_SEQ_CST) != 0; }
 
     std::unique_ptr<ObjectFile> file_; // null once closed
     std::uint32_t* word_;
+    posix::AdaptiveSpin spin_;
 };
 
 } // namespace

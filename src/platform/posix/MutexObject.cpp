@@ -2,6 +2,7 @@
 
 #include "platform/posix/Futex.h"
 #include "platform/posix/ObjectFile.h"
+#include "platform/posix/Spin.h"
 
 #include <algorithm>
 #include <atomic>
@@ -174,6 +175,7 @@ private:
         // here on keeps the bit, so that its unlock wakes the next one.
         std::uint64_t keep = 0;
         bool lookAtOwner = false;
+        bool spun = false;
         for (;;) {
             std::uint64_t seen = __atomic_load_n(state_, __ATOMIC_RELAXED);
             if (seen == 0) {
@@ -188,6 +190,13 @@ private:
             if (process == 0 || process > idLimit || thread == 0 || thread > idLimit ||
                 (process == me.process && thread == me.thread)) {
                 return {LockStatus::impossibleState, 0};
+            }
+            // A holder that runs lets go within a copy of one cell.
+            if (!spun) {
+                spun = true;
+                if (spin_.spin([this] { return __atomic_load_n(state_, __ATOMIC_RELAXED) == 0; })) {
+                    continue;
+                }
             }
             if (lookAtOwner && ownerEnded(process, thread)) {
                 // Abandoned: on Windows the next waiter simply owns it.
@@ -219,6 +228,7 @@ private:
     std::unique_ptr<ObjectFile> file_;
     std::uint64_t* state_;
     std::shared_ptr<Ownership> ownership_;
+    posix::AdaptiveSpin spin_;
 };
 
 std::unique_ptr<MutexObject> attachMutex(const std::string& name, Disposition disposition,
