@@ -150,6 +150,12 @@ const ObjectDirectory* ObjectDirectory::get(std::string& failure) {
     return directory.get();
 }
 
+// Objects of static duration were made after the directory was, so they are
+// all gone before it closes.
+ObjectDirectory::~ObjectDirectory() {
+    ::close(fd_);
+}
+
 std::string ObjectDirectory::fileName(const std::string& objectName) {
     std::string name = namespacePrefix() + escapeName(objectName);
     return name.size() > NAME_MAX ? std::string() : name;

@@ -25,6 +25,7 @@ public:
 
     ObjectDirectory(const ObjectDirectory&) = delete;
     ObjectDirectory& operator=(const ObjectDirectory&) = delete;
+    ~ObjectDirectory();
 
     [[nodiscard]] int fd() const { return fd_; }
     [[nodiscard]] const std::string& path() const { return path_; }
