@@ -93,20 +93,6 @@ int writeRegion(const std::vector<std::string>& args) {
     return std::strcmp(replied, peer::reply) == 0 ? peer::ok : peer::failed;
 }
 
-int holdMutex(const std::vector<std::string>& args) {
-    const auto mutex = platform::createMutex(args.at(0));
-    if (!mutex || mutex->lock().status != platform::LockStatus::acquired || !signal(args.at(1))) {
-        return peer::failed;
-    }
-    if (!awaitTest(args.at(2))) {
-        return peer::timedOut;
-    }
-    if (args.at(3) == "unlock") {
-        mutex->unlock();
-    }
-    return peer::ok;
-}
-
 int lockMutex(const std::vector<std::string>& args) {
     std::string why;
     const auto mutex = platform::openMutex(args.at(0), &why);
@@ -182,7 +168,6 @@ constexpr Command commands[] = {
      }},
     {"spawn-sleeper", 2, spawnSleeper},
     {"write-region", 5, writeRegion},
-    {"hold-mutex", 4, holdMutex},
     {"lock-mutex", 2, lockMutex},
     {"set-event", 2, setEvent},
     {"wait-event", 2, waitEvent},

@@ -39,26 +39,6 @@ private:
     std::thread thread_;
 };
 
-// Locks a mutex on a thread of its own, so that the test can see whether the
-// lock blocks. The lock is given back when the object goes; a lock that
-// fails is never acquired.
-class BackgroundLock {
-public:
-    explicit BackgroundLock(platform::MutexObject& mutex);
-    BackgroundLock(const BackgroundLock&) = delete;
-    BackgroundLock& operator=(const BackgroundLock&) = delete;
-    ~BackgroundLock();
-
-    bool acquiredWithin(std::uint32_t timeoutMs);
-
-private:
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    bool acquired_ = false;
-    bool release_ = false;
-    std::thread thread_;
-};
-
 using Clock = std::chrono::steady_clock;
 
 inline long long millisecondsSince(Clock::time_point start) {
