@@ -51,7 +51,7 @@ public:
 private:
     static constexpr std::int64_t longestNs = 20000;
     static constexpr std::int64_t shortestNs = 1000;
-    static constexpr unsigned probeEvery = 32;
+    static constexpr unsigned probeEvery = 128;
 
     std::atomic<std::int64_t> limitNs_{longestNs};
     std::atomic<unsigned> skipped_{0};
