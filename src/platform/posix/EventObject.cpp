@@ -87,10 +87,8 @@ std::unique_ptr<EventObject> createEvent(const std::string& name, std::string* f
                                     sizeof(std::uint32_t)};
     std::unique_ptr<ObjectFile> file;
     std::string why;
-    // New memory is zeros: not signalled.
-    if (ObjectFile::attach(
-            name, layout, Disposition::createOrOpen, [](unsigned char*, std::size_t) {}, file,
-            why) != AttachStatus::ok) {
+    if (ObjectFile::attach(name, layout, Disposition::createOrOpen, file, why) !=
+        AttachStatus::ok) {
         if (failure != nullptr) {
             *failure = why;
         }

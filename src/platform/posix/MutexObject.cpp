@@ -237,9 +237,7 @@ std::unique_ptr<MutexObject> attachMutex(const std::string& name, Disposition di
                                     sizeof(std::uint64_t)};
     std::unique_ptr<ObjectFile> file;
     std::string why;
-    // New memory is zeros: a free mutex.
-    const AttachStatus status = ObjectFile::attach(
-        name, layout, disposition, [](unsigned char*, std::size_t) {}, file, why);
+    const AttachStatus status = ObjectFile::attach(name, layout, disposition, file, why);
     if (status != AttachStatus::ok) {
         if (failure != nullptr) {
             *failure = why;

@@ -225,8 +225,8 @@ ObjectFile::ObjectFile(int nameFd, int memoryFd, std::string fileName, unsigned 
       mappingSize_(mappingSize), identity_(identity) {}
 
 AttachStatus ObjectFile::attach(const std::string& name, const Layout& layout,
-                                Disposition disposition, const Initialiser& initialise,
-                                std::unique_ptr<ObjectFile>& object, std::string& failure) {
+                                Disposition disposition, std::unique_ptr<ObjectFile>& object,
+                                std::string& failure) {
     object.reset();
     failure.clear();
     const std::size_t createBytes = headerSize + layout.createSize;
@@ -245,7 +245,6 @@ AttachStatus ObjectFile::attach(const std::string& name, const Layout& layout,
             return AttachStatus::noView;
         }
         writeHeader(mapping, layout.kind);
-        initialise(mapping + headerSize, layout.createSize);
         const Identity identity{0, reinterpret_cast<std::uintptr_t>(mapping)};
         object.reset(new ObjectFile(-1, -1, std::string(), mapping, createBytes, identity));
         return AttachStatus::ok;
@@ -315,7 +314,6 @@ AttachStatus ObjectFile::attach(const std::string& name, const Layout& layout,
             return fail(AttachStatus::noView, memoryFd, "cannot map it: " + errorText(errno), true);
         }
         writeHeader(mapping, layout.kind);
-        initialise(mapping + headerSize, layout.createSize);
         const Identity identity = identityOf(status);
         const HolderRecord own{static_cast<std::int32_t>(::getpid()), memoryFd, identity.device,
                                identity.inode};

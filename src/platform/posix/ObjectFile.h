@@ -2,7 +2,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -46,9 +45,6 @@ enum class AttachStatus {
 
 class ObjectFile {
 public:
-    // Fills the payload of a new object; it starts as zeros.
-    using Initialiser = std::function<void(unsigned char* payload, std::size_t size)>;
-
     struct Layout {
         ObjectKind kind;
         std::size_t createSize;  // payload bytes of a new object
@@ -65,11 +61,13 @@ public:
         }
     };
 
-    // An empty name makes an object private to this process. Any status but
-    // ok and missing comes with the reason, naming the object, in `failure`.
+    // The payload of a new object is zeros: a free mutex, an event that is
+    // not set, an empty region. An empty name makes an object private to
+    // this process. Any status but ok and missing comes with the reason,
+    // naming the object, in `failure`.
     static AttachStatus attach(const std::string& name, const Layout& layout,
-                               Disposition disposition, const Initialiser& initialise,
-                               std::unique_ptr<ObjectFile>& object, std::string& failure);
+                               Disposition disposition, std::unique_ptr<ObjectFile>& object,
+                               std::string& failure);
 
     ObjectFile(const ObjectFile&) = delete;
     ObjectFile& operator=(const ObjectFile&) = delete;

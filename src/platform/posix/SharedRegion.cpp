@@ -27,9 +27,7 @@ RegionResult attachRegion(const std::string& name, std::uint32_t size, Dispositi
     RegionResult result;
     const ObjectFile::Layout layout{posix::ObjectKind::region, size, 0};
     std::unique_ptr<ObjectFile> file;
-    // New memory reads as zeros, which is all a new region needs.
-    switch (ObjectFile::attach(
-        name, layout, disposition, [](unsigned char*, std::size_t) {}, file, result.failure)) {
+    switch (ObjectFile::attach(name, layout, disposition, file, result.failure)) {
     case AttachStatus::ok:
         result.region = std::make_unique<PosixRegion>(std::move(file));
         result.status = RegionStatus::ok;

@@ -76,9 +76,8 @@ int forge(const std::vector<std::string>& args) {
     const ObjectFile::Layout layout{mutex ? ObjectKind::mutex : ObjectKind::event, 0, 4};
     std::unique_ptr<ObjectFile> file;
     std::string why;
-    if (ObjectFile::attach(
-            args.at(1), layout, platform::posix::Disposition::openExisting,
-            [](unsigned char*, std::size_t) {}, file, why) != platform::posix::AttachStatus::ok) {
+    if (ObjectFile::attach(args.at(1), layout, platform::posix::Disposition::openExisting, file,
+                           why) != platform::posix::AttachStatus::ok) {
         return hostile::failed;
     }
     std::uint64_t value = 0;
