@@ -52,6 +52,18 @@ constexpr auto sweepInterval = std::chrono::seconds(1);
 
 // When this process last swept, in steady-clock ticks.
 std::atomic<std::chrono::steady_clock::rep> lastSweep{0};
+// When a close of this process last gave up on the namespace lock. The
+// closes right after it, as when a library with many objects unloads, try
+// the lock once instead of waiting each.
+std::atomic<std::chrono::steady_clock::rep> lastCloseGaveUp{0};
+
+std::chrono::milliseconds closePatienceNow() {
+    const auto now = std::chrono::steady_clock::now().time_since_epoch();
+    const std::chrono::steady_clock::duration gaveUp(lastCloseGaveUp.load());
+    return gaveUp.count() != 0 && now - gaveUp < std::chrono::seconds(1)
+               ? std::chrono::milliseconds(0)
+               : closePatience;
+}
 
 const char* kindName(std::uint32_t kind) {
     switch (static_cast<ObjectKind>(kind)) {
@@ -395,7 +407,10 @@ ObjectFile::~ObjectFile() {
     }
     std::string ignored;
     if (const ObjectDirectory* directory = ObjectDirectory::get(ignored)) {
-        const NamespaceGuard guard(*directory, closePatience);
+        const NamespaceGuard guard(*directory, closePatienceNow());
+        if (!guard.held()) {
+            lastCloseGaveUp = std::chrono::steady_clock::now().time_since_epoch().count();
+        }
         // The exclusive lock succeeds only when no other holder is left. A
         // failed conversion may drop our shared lock, which closing does
         // anyway.
