@@ -1,6 +1,8 @@
 // Cross-process round trip of one 768-byte message through a request queue
 // and an answer queue, against two baselines between the same two processes:
-// a futex ping-pong on a word in shared memory and a pair of pipes.
+// a futex ping-pong on a word in shared memory and a pair of pipes. Measured
+// once on a quiet machine and once with one core kept busy by another
+// process.
 #include "RoundTrip.h"
 #include "ipc/MessageQueue.h"
 
@@ -75,24 +77,26 @@ bool writeAll(int fd, const unsigned char* data, std::size_t size) {
     return true;
 }
 
-} // namespace
+struct Results {
+    Stats queue, futexes, pipes;
+};
 
-int main() {
-    const std::string tag = "bench" + std::to_string(getpid());
+// The three round trips against one answering process, started afresh.
+bool measureAll(const std::string& tag, Results& results) {
     ipc::MessageQueue request(ipc::create, "vtipcreq" + tag, 10, messageSize);
     ipc::MessageQueue answer(ipc::create, "vtipcrsp" + tag, 10, messageSize);
 
     void* page = mmap(nullptr, 4096, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
     if (page == MAP_FAILED) {
         std::perror("mmap");
-        return 1;
+        return false;
     }
     auto* word = new (page) std::atomic<std::uint32_t>(0);
     int toPeer[2];
     int fromPeer[2];
     if (pipe(toPeer) != 0 || pipe(fromPeer) != 0) {
         std::perror("pipe");
-        return 1;
+        return false;
     }
     const int total = warmup + rounds;
 
@@ -127,30 +131,55 @@ int main() {
     message.fill(0x5A);
     std::size_t size = 0;
     unsigned priority = 0;
-    const Stats queue = measure([&] {
+    results.queue = measure(peer, [&] {
         request.timed_send(message.data(), message.size(), 0, 10000);
         while (!answer.timed_receive(message.data(), message.size(), size, priority, 60000)) {
         }
     });
     std::uint32_t next = 1;
-    const Stats futexes = measure([&] {
+    results.futexes = measure(peer, [&] {
         publish(*word, next);
         awaitValue(*word, next + 1);
         next += 2;
     });
-    const Stats pipes = measure([&] {
+    results.pipes = measure(peer, [&] {
         writeAll(toPeer[1], message.data(), message.size());
         readAll(fromPeer[0], message.data(), message.size());
     });
     int status = 0;
     waitpid(peer, &status, 0);
+    for (const int fd : {toPeer[0], toPeer[1], fromPeer[0], fromPeer[1]}) {
+        close(fd);
+    }
+    munmap(page, 4096);
+    return status == 0;
+}
 
-    std::printf("Round trip of one %zu-byte message between two processes (%d rounds):\n",
-                messageSize, rounds);
-    print("MessageQueue request + answer", queue);
-    print("futex ping-pong (baseline)", futexes);
-    print("pipe pair, 768 bytes (baseline)", pipes);
-    std::printf("  ratio MessageQueue / futex: %.2f   MessageQueue / pipes: %.2f\n",
-                queue.median / futexes.median, queue.median / pipes.median);
-    return status == 0 ? 0 : 1;
+void report(const char* setting, const Results& results) {
+    std::printf("Round trip of one %zu-byte message between two processes (%d rounds), %s, "
+                "microseconds:\n",
+                messageSize, rounds, setting);
+    bench::printHeading();
+    print("MessageQueue request + answer", results.queue);
+    print("futex ping-pong (baseline)", results.futexes);
+    print("pipe pair, 768 bytes (baseline)", results.pipes);
+    bench::printRatio("MessageQueue / futex:", results.queue, results.futexes);
+    bench::printRatio("MessageQueue / pipes:", results.queue, results.pipes);
+}
+
+} // namespace
+
+int main() {
+    const std::string tag = "bench" + std::to_string(getpid());
+    Results quiet{};
+    Results busy{};
+    bool ok = measureAll(tag + "q", quiet);
+    {
+        const bench::BusyCore spinner;
+        ok = measureAll(tag + "b", busy) && ok;
+    }
+    report("quiet machine", quiet);
+    std::printf("\n");
+    report("one core kept busy by a spinning process", busy);
+    return ok ? 0 : 1;
 }

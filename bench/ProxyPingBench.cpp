@@ -54,7 +54,7 @@ int main(int /*argc*/, char** argv) {
     try {
         FilterGlobals globals;
         globals.connectAndLaunch();
-        ping = measure([&] { globals.ping(); });
+        ping = measure(static_cast<pid_t>(globals.remoteProcessId), [&] { globals.ping(); });
         globals.endConnection();
         globals.remoteProcess->waitForExit(10000);
     } catch (const std::exception& failure) {
@@ -81,7 +81,7 @@ int main(int /*argc*/, char** argv) {
         _exit(0);
     }
     unsigned char word[4] = {0, 0, 0, 0};
-    const Stats pipes = measure([&] {
+    const Stats pipes = measure(peer, [&] {
         if (write(toPeer[1], word, 4) != 4 || read(fromPeer[0], word, 4) != 4) {
             std::abort();
         }
@@ -89,9 +89,12 @@ int main(int /*argc*/, char** argv) {
     int status = 0;
     waitpid(peer, &status, 0);
 
-    std::printf("Ping round trip between the plug-in and a second process (%d rounds):\n", rounds);
+    std::printf(
+        "Ping round trip between the plug-in and a second process (%d rounds), microseconds:\n",
+        rounds);
+    bench::printHeading();
     print("ping to the reference server", ping);
     print("pipe pair, 4 bytes (baseline)", pipes);
-    std::printf("  ratio ping / pipes: %.2f\n", ping.median / pipes.median);
+    bench::printRatio("ping / pipes:", ping, pipes);
     return status == 0 ? 0 : 1;
 }

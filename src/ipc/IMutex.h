@@ -8,7 +8,9 @@ public:
     IMutex(const IMutex&) = delete;
     IMutex& operator=(const IMutex&) = delete;
 
-    // Blocks without a time-out.
+    // Blocks until the lock is ours. Throws std::runtime_error when it cannot
+    // be had: a holder that is alive but never lets go, or a shared state
+    // that no holder leaves (see platform::MutexObject).
     virtual void lock() = 0;
     virtual void unlock() = 0;
     virtual ~IMutex() = default;

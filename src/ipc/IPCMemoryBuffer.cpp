@@ -43,12 +43,13 @@ void IPCMemoryBuffer::map() {
         result = platform::openRegion(name_);
     }
     if (result.status == platform::RegionStatus::noMapping) {
-        throw InterProcessException(errors::cannotCreateMapping);
+        throw InterProcessException(
+            errors::withReason(errors::cannotCreateMapping, result.failure));
     }
     // A region too small to hold its own header cannot be one of ours.
     if (result.status == platform::RegionStatus::noView || !result.region ||
         result.region->size() < headerSize) {
-        throw InterProcessException(errors::cannotMapView);
+        throw InterProcessException(errors::withReason(errors::cannotMapView, result.failure));
     }
     region_ = std::move(result.region);
     if (create_) {

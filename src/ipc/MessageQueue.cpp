@@ -110,50 +110,70 @@ bool MessageQueue::timed_send(const void* data, std::size_t size, unsigned /*pri
     if (size > cellSize_) {
         throw InterProcessException(errors::messageTooLarge);
     }
-    ScopedLock lock(*mutex_);
-    std::size_t free = 0;
-    if (!findFreeCell(free)) {
-        try {
-            receivedCondition_->timed_wait(*mutex_, timeoutMs);
-        } catch (...) {
-            lock.release();
-            throw;
-        }
+    bool wasEmpty = false;
+    {
+        ScopedLock lock(*mutex_);
+        std::size_t free = 0;
         if (!findFreeCell(free)) {
-            return false;
+            try {
+                receivedCondition_->timed_wait(*mutex_, timeoutMs);
+            } catch (...) {
+                lock.release();
+                throw;
+            }
+            if (!findFreeCell(free)) {
+                return false;
+            }
         }
+        wasEmpty = cellFlags_[readIndex()] != 1;
+        std::memcpy(cell(free), data, size);
+        cellFlags_[free] = 1;
     }
-    std::memcpy(cell(free), data, size);
-    cellFlags_[free] = 1;
-    sentCondition_->notify_one();
+    // Only a receiver that found the ring empty waits for a message, so a
+    // send into a ring that held messages wakes nobody and is not signalled.
+    // The signal comes once the mutex is free: a receiver woken while we
+    // still held it would only go to sleep again on the mutex. It stays
+    // pending until a wait takes it, so none is lost by the later moment.
+    if (wasEmpty) {
+        sentCondition_->notify_one();
+    }
     return true;
 }
 
 bool MessageQueue::timed_receive(void* buffer, std::size_t bufferSize,
                                  std::size_t& /*receivedSize*/, unsigned& /*priority*/,
                                  unsigned timeoutMs) {
-    ScopedLock lock(*mutex_);
-    std::size_t index = readIndex();
-    if (cellFlags_[index] != 1) {
-        try {
-            sentCondition_->timed_wait(*mutex_, timeoutMs);
-        } catch (...) {
-            lock.release();
-            throw;
-        }
-        index = readIndex();
+    bool wasFull = false;
+    {
+        ScopedLock lock(*mutex_);
+        std::size_t index = readIndex();
         if (cellFlags_[index] != 1) {
-            return false;
+            try {
+                sentCondition_->timed_wait(*mutex_, timeoutMs);
+            } catch (...) {
+                lock.release();
+                throw;
+            }
+            index = readIndex();
+            if (cellFlags_[index] != 1) {
+                return false;
+            }
         }
+        std::size_t free = 0;
+        wasFull = !findFreeCell(free);
+        // A cell smaller than the caller's buffer (a peer's own layout) fills
+        // what it can; the rest of the buffer reads as zeros.
+        const std::size_t copied = std::min(bufferSize, cellSize_);
+        std::memcpy(buffer, cell(index), copied);
+        std::memset(static_cast<unsigned char*>(buffer) + copied, 0, bufferSize - copied);
+        cellFlags_[index] = 0;
+        header_[readIndexField] = static_cast<std::int32_t>((index + 1) % capacity_);
     }
-    // A cell smaller than the caller's buffer (a peer's own layout) fills
-    // what it can; the rest of the buffer reads as zeros.
-    const std::size_t copied = std::min(bufferSize, cellSize_);
-    std::memcpy(buffer, cell(index), copied);
-    std::memset(static_cast<unsigned char*>(buffer) + copied, 0, bufferSize - copied);
-    receivedCondition_->notify_one();
-    cellFlags_[index] = 0;
-    header_[readIndexField] = static_cast<std::int32_t>((index + 1) % capacity_);
+    // As in timed_send: only a sender that found the ring full waits for a
+    // free cell.
+    if (wasFull) {
+        receivedCondition_->notify_one();
+    }
     return true;
 }
 

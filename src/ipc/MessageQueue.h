@@ -21,6 +21,12 @@ class NamedMutex;
 // Payload of the region: capacity, cell size, read index, one flag per cell
 // (1 = holds a message), then the cells. The full cells are always the run
 // that starts at the read index.
+//
+// A peer waits on "_sentCond" only after it found the ring empty, and on
+// "_receivedCond" only after it found it full, so those are the only
+// changes that are signalled: a send into an empty ring, a receive from a
+// full one. A peer that signals more often only leaves a pending signal,
+// which a wait takes and then finds nothing changed.
 class MessageQueue {
 public:
     static constexpr std::size_t headerBytes = 12;

@@ -1,6 +1,7 @@
 #include "ipc/Mutex.h"
 
 #include "ipc/Errors.h"
+#include "ipc/NamedMutex.h"
 #include "platform/MutexObject.h"
 
 #include <stdexcept>
@@ -17,7 +18,7 @@ Mutex::Mutex() : handle_(platform::createMutex(std::string())) {
 Mutex::~Mutex() = default;
 
 void Mutex::lock() {
-    handle_->lock();
+    lockOrThrow(*handle_, std::string());
 }
 
 void Mutex::unlock() {

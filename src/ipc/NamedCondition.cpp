@@ -28,9 +28,10 @@ NamedCondition::NamedCondition(CreateMode, const std::string& name)
           name, std::string(), static_cast<int>(sizeof(std::uint32_t)), false)),
       waiters_(waitersWord(*counterBuffer_)) {
     *waiters_ = 0;
-    signalEvent_ = platform::createEvent(name + signalEventSuffix);
+    std::string failure;
+    signalEvent_ = platform::createEvent(name + signalEventSuffix, &failure);
     if (!signalEvent_) {
-        throw InterProcessException(errors::errorCreatingEvent);
+        throw InterProcessException(errors::withReason(errors::errorCreatingEvent, failure));
     }
     waitersLock_ = std::make_unique<NamedMutex>(create, name + waitersLockSuffix);
 }
@@ -40,9 +41,10 @@ NamedCondition::NamedCondition(OpenMode, const std::string& name)
     counterBuffer_->setName(name);
     counterBuffer_->map();
     waiters_ = waitersWord(*counterBuffer_);
-    signalEvent_ = platform::createEvent(name + signalEventSuffix);
+    std::string failure;
+    signalEvent_ = platform::createEvent(name + signalEventSuffix, &failure);
     if (!signalEvent_) {
-        throw InterProcessException(errors::errorOpeningEvent);
+        throw InterProcessException(errors::withReason(errors::errorOpeningEvent, failure));
     }
     waitersLock_ = std::make_unique<NamedMutex>(open, name + waitersLockSuffix);
 }
@@ -50,13 +52,21 @@ NamedCondition::NamedCondition(OpenMode, const std::string& name)
 NamedCondition::~NamedCondition() = default;
 
 void NamedCondition::timed_wait(IMutex& held, unsigned timeoutMs) {
-    waitersLock_->lock();
+    // Whatever fails in here, `held` is released when the exception leaves.
+    try {
+        waitersLock_->lock();
+    } catch (...) {
+        held.unlock();
+        throw;
+    }
     ++*waiters_;
     waitersLock_->unlock();
 
     held.unlock();
     const platform::WaitResult result = signalEvent_->wait(timeoutMs);
 
+    // A waiters lock that cannot be had leaves us counted; the word only
+    // ever tells how many wait, and nothing here acts on it.
     waitersLock_->lock();
     --*waiters_;
     waitersLock_->unlock();

@@ -7,26 +7,44 @@
 
 namespace ipc {
 
-NamedMutex::NamedMutex(CreateMode, const std::string& name) : handle_(platform::createMutex(name)) {
+NamedMutex::NamedMutex(CreateMode, const std::string& name) : name_(name) {
+    std::string failure;
+    handle_ = platform::createMutex(name, &failure);
     if (!handle_) {
-        throw std::runtime_error(errors::cannotCreateNamedMutex);
+        throw std::runtime_error(errors::withReason(errors::cannotCreateNamedMutex, failure));
     }
 }
 
-NamedMutex::NamedMutex(OpenMode, const std::string& name) : handle_(platform::openMutex(name)) {
+NamedMutex::NamedMutex(OpenMode, const std::string& name) : name_(name) {
+    std::string failure;
+    handle_ = platform::openMutex(name, &failure);
     if (!handle_) {
-        throw std::runtime_error(errors::cannotOpenNamedMutex);
+        throw std::runtime_error(errors::withReason(errors::cannotOpenNamedMutex, failure));
     }
 }
 
 NamedMutex::~NamedMutex() = default;
 
 void NamedMutex::lock() {
-    handle_->lock();
+    lockOrThrow(*handle_, name_);
 }
 
 void NamedMutex::unlock() {
     handle_->unlock();
+}
+
+void lockOrThrow(platform::MutexObject& mutex, const std::string& name) {
+    const platform::LockOutcome outcome = mutex.lock();
+    const std::string named = name.empty() ? std::string() : ": " + name;
+    switch (outcome.status) {
+    case platform::LockStatus::acquired:
+        return;
+    case platform::LockStatus::heldTooLong:
+        throw std::runtime_error(errors::lockHeldTooLong + std::to_string(outcome.holder) + named);
+    case platform::LockStatus::impossibleState:
+        break;
+    }
+    throw std::runtime_error(errors::lockStateImpossible + named);
 }
 
 } // namespace ipc

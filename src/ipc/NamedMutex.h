@@ -26,6 +26,11 @@ public:
 
 private:
     std::unique_ptr<platform::MutexObject> handle_;
+    std::string name_; // for the failure texts
 };
+
+// Locks `mutex`, or throws std::runtime_error saying why it cannot be had;
+// `name` is empty for a private mutex.
+void lockOrThrow(platform::MutexObject& mutex, const std::string& name);
 
 } // namespace ipc

@@ -26,7 +26,8 @@ public:
 
 // Creates the event, non-signalled, or opens the existing one of that name.
 // Null when the system refuses (for example when the name belongs to an
-// object of another kind).
-std::unique_ptr<EventObject> createEvent(const std::string& name);
+// object of another kind), with the reason in `failure` when there is one to
+// tell.
+std::unique_ptr<EventObject> createEvent(const std::string& name, std::string* failure = nullptr);
 
 } // namespace platform

@@ -31,6 +31,9 @@ enum class RegionStatus {
 struct RegionResult {
     std::unique_ptr<SharedRegion> region;
     RegionStatus status = RegionStatus::noMapping;
+    // Why it failed, naming the region, when the system has more to tell
+    // than that the name does not exist.
+    std::string failure;
 };
 
 // Creates a region of `size` bytes, or opens the existing one of that name

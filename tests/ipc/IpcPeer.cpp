@@ -1,7 +1,7 @@
 // The other process of the transport tests. Its first argument names what it
 // does; most commands report through a control block that the test created.
 // Started as a server (" -server:<tag> -clientpid:<pid>") it records its
-// command line in the region "args<tag>" and ends.
+// command line in the region "args<tag>", counts itself there and ends.
 #include "PeerControl.h"
 #include "ipc/IPCMemoryBuffer.h"
 #include "ipc/MessageQueue.h"
@@ -46,7 +46,7 @@ int recordServerArguments(const std::vector<std::string>& args) {
     PeerControl& block = control(record);
     setText(block, line);
     block.value = static_cast<std::int32_t>(platform::currentProcessId());
-    block.stage = 1;
+    ++block.stage; // a second start shows as 2
     return 0;
 }
 

@@ -315,6 +315,9 @@ TEST(QueueNames, AreComposedWithoutSeparators) {
     EXPECT_EQ(ipc::responseQueueName("0", 1), "vtipcrsp01");
     EXPECT_EQ(ipc::requestQueueName("4711", 9020), "vtipcreq47119020");
     EXPECT_EQ(ipc::responseQueueName("4711", 9020), "vtipcrsp47119020");
+    // The id is a signed number, as the launch passes it to the server.
+    EXPECT_EQ(ipc::requestQueueName("7", 0x80000001U), "vtipcreq7-2147483647");
+    EXPECT_EQ(ipc::responseQueueName("7", 0xFFFFFFFFU), "vtipcrsp7-1");
 }
 
 TEST(ProxyChannel, CarriesRequestsOneWayAndAnswersTheOther) {

@@ -53,7 +53,8 @@ protected:
         const std::string controlName = uniqueName("ctl");
         IPCMemoryBuffer controlBuffer(controlName, "", sizeof(PeerControl), false);
         PeerControl& block = control(controlBuffer);
-        platform::LaunchResult run = platform::launch(peer_.string(), command + " " + controlName + " " + argument);
+        platform::LaunchResult run =
+            platform::launch(peer_.string(), command + " " + controlName + " " + argument);
         if (!run.process) {
             ADD_FAILURE() << "cannot start the copied peer, error " << run.error;
             return {};
@@ -77,6 +78,7 @@ protected:
 TEST(LaunchArguments, NameTheConnectionAndThePlugInProcess) {
     EXPECT_EQ(ipc::launchArguments("0", 17), " -server:0 -clientpid:17");
     EXPECT_EQ(ipc::launchArguments("4711", 9020), " -server:4711 -clientpid:9020");
+    EXPECT_EQ(ipc::launchArguments("7", 0xFFFFFFFFU), " -server:7 -clientpid:-1");
 }
 
 TEST_F(ServerLocation, TheShortcutBesideTheLibraryWinsOverTheRegistry) {
@@ -131,6 +133,7 @@ TEST_F(ServerLocation, TheServerStartsWithTheConnectionAndOurProcessId) {
         EXPECT_EQ(ask("launch-server", tag, &launchedId), "launched");
         ASSERT_TRUE(awaitStage(seen, 1, 30000));
         EXPECT_EQ(launchedId, seen.value) << "the launch reports the server's own process id";
+        EXPECT_EQ(seen.stage.load(), 1) << "the server was started more than once";
         const std::string line = seen.text;
         EXPECT_EQ(line.rfind(" -server:" + tag + " -clientpid:", 0), 0u) << line;
     }

@@ -15,6 +15,7 @@
 using platform::RegionStatus;
 using platform::WaitResult;
 using platform_testing::allZero;
+using platform_testing::locked;
 using platform_testing::makeEvent;
 using platform_testing::regionText;
 using platform_testing::startPeer;
@@ -81,7 +82,7 @@ TEST(ObjectLifetime, ObjectsOfAnEndedProcessVanishAndComeBackClean) {
         ASSERT_TRUE(mutex && event && region.region);
         {
             Watchdog watchdog(10000, "lock of a re-created mutex");
-            mutex->lock();
+            ASSERT_TRUE(locked(mutex->lock()));
             mutex->unlock();
         }
         EXPECT_EQ(event->wait(0), WaitResult::timedOut);

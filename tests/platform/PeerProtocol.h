@@ -12,9 +12,6 @@
 //   write-region <region> <size> <text> <ready> <done>
 //                                    creates the region, writes the text, sets ready, waits
 //                                    for done, then checks the reply at replyOffset
-//   hold-mutex <mutex> <ready> <release> <unlock|exit>
-//                                    locks the mutex, sets ready, waits for release ("-":
-//                                    until killed), then unlocks it or ends holding it
 //   lock-mutex <mutex> <ready>       opens and locks the mutex, sets ready, unlocks
 //   set-event <event> <delayMs>      sets the event after the delay
 //   wait-event <event> <timeoutMs> [ready]

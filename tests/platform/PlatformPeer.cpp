@@ -8,6 +8,7 @@
 #include "platform/SharedRegion.h"
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -92,30 +93,19 @@ int writeRegion(const std::vector<std::string>& args) {
     return std::strcmp(replied, peer::reply) == 0 ? peer::ok : peer::failed;
 }
 
-int holdMutex(const std::vector<std::string>& args) {
-    const auto mutex = platform::createMutex(args.at(0));
-    if (!mutex) {
-        return peer::failed;
-    }
-    mutex->lock();
-    if (!signal(args.at(1))) {
-        return peer::failed;
-    }
-    if (!awaitTest(args.at(2))) {
-        return peer::timedOut;
-    }
-    if (args.at(3) == "unlock") {
-        mutex->unlock();
-    }
-    return peer::ok;
-}
-
 int lockMutex(const std::vector<std::string>& args) {
-    const auto mutex = platform::openMutex(args.at(0));
+    std::string why;
+    const auto mutex = platform::openMutex(args.at(0), &why);
     if (!mutex) {
+        std::fprintf(stderr, "platform_peer: cannot open the mutex %s\n", why.c_str());
         return peer::failed;
     }
-    mutex->lock();
+    const platform::LockOutcome outcome = mutex->lock();
+    if (outcome.status != platform::LockStatus::acquired) {
+        std::fprintf(stderr, "platform_peer: lock refused (%d), held by process %u\n",
+                     static_cast<int>(outcome.status), outcome.holder);
+        return peer::failed;
+    }
     const bool told = signal(args.at(1));
     mutex->unlock();
     return told ? peer::ok : peer::failed;
@@ -147,10 +137,10 @@ int makeObjects(const std::vector<std::string>& args) {
     const auto mutex = platform::createMutex(base + peer::mutexSuffix);
     const auto event = platform::createEvent(base + peer::eventSuffix);
     auto created = platform::createRegion(base + peer::regionSuffix, peer::regionSize);
-    if (!mutex || !event || !created.region) {
+    if (!mutex || !event || !created.region ||
+        mutex->lock().status != platform::LockStatus::acquired) {
         return peer::failed;
     }
-    mutex->lock();
     event->set();
     if (!writeText(*created.region, 0, peer::staleText) || !signal(args.at(1))) {
         return peer::failed;
@@ -178,7 +168,6 @@ constexpr Command commands[] = {
      }},
     {"spawn-sleeper", 2, spawnSleeper},
     {"write-region", 5, writeRegion},
-    {"hold-mutex", 4, holdMutex},
     {"lock-mutex", 2, lockMutex},
     {"set-event", 2, setEvent},
     {"wait-event", 2, waitEvent},

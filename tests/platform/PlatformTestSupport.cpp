@@ -46,32 +46,6 @@ Watchdog::~Watchdog() {
     thread_.join();
 }
 
-BackgroundLock::BackgroundLock(platform::MutexObject& mutex)
-    : thread_([this, &mutex] {
-          mutex.lock();
-          std::unique_lock<std::mutex> lock(mutex_);
-          acquired_ = true;
-          changed_.notify_all();
-          changed_.wait(lock, [this] { return release_; });
-          mutex.unlock();
-      }) {}
-
-BackgroundLock::~BackgroundLock() {
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        release_ = true;
-    }
-    changed_.notify_all();
-    Watchdog watchdog(30000, "a background mutex lock");
-    thread_.join();
-}
-
-bool BackgroundLock::acquiredWithin(std::uint32_t timeoutMs) {
-    std::unique_lock<std::mutex> lock(mutex_);
-    return changed_.wait_for(lock, std::chrono::milliseconds(timeoutMs),
-                             [this] { return acquired_; });
-}
-
 std::string regionText(platform::SharedRegion& region, std::size_t offset) {
     if (offset >= region.size()) {
         return {};

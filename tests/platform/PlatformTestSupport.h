@@ -39,25 +39,6 @@ private:
     std::thread thread_;
 };
 
-// Locks a mutex on a thread of its own, so that the test can see whether the
-// lock blocks. The lock is given back when the object goes.
-class BackgroundLock {
-public:
-    explicit BackgroundLock(platform::MutexObject& mutex);
-    BackgroundLock(const BackgroundLock&) = delete;
-    BackgroundLock& operator=(const BackgroundLock&) = delete;
-    ~BackgroundLock();
-
-    bool acquiredWithin(std::uint32_t timeoutMs);
-
-private:
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    bool acquired_ = false;
-    bool release_ = false;
-    std::thread thread_;
-};
-
 using Clock = std::chrono::steady_clock;
 
 inline long long millisecondsSince(Clock::time_point start) {
@@ -71,5 +52,9 @@ bool allZero(platform::SharedRegion& region);
 
 // A named event the test creates before starting a peer that sets it.
 std::unique_ptr<platform::EventObject> makeEvent(const std::string& name);
+
+inline bool locked(const platform::LockOutcome& outcome) {
+    return outcome.status == platform::LockStatus::acquired;
+}
 
 } // namespace platform_testing

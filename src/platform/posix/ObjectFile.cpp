@@ -1,11 +1,13 @@
 #include "platform/posix/ObjectFile.h"
 
+#include "platform/posix/ObjectDirectory.h"
+
+#include <algorithm>
 #include <atomic>
-#include <cctype>
 #include <cerrno>
 #include <chrono>
-#include <climits>
-#include <cstdlib>
+#include <csignal>
+#include <cstdint>
 #include <cstring>
 #include <utility>
 
@@ -20,29 +22,7 @@ namespace platform::posix {
 
 namespace {
 
-const char* const directoryPath = "/dev/shm";
-const char* const filePrefix = "solvanta";
-
-// Every file of ours starts with "solvanta", then "." for the default
-// namespace or "-<namespace>." for the one named by SOLVANTA_OBJECT_NAMESPACE
-// (letters and digits only). Test runs use a namespace of their own, so that
-// concurrent runs on one machine neither meet nor count each other's objects.
-const std::string& namespacePrefix() {
-    static const std::string prefix = [] {
-        std::string space;
-        if (const char* value =
-                std::getenv("SOLVANTA_OBJECT_NAMESPACE")) { // NOLINT(concurrency-mt-unsafe)
-            for (const char* c = value; *c != '\0'; ++c) {
-                if (std::isalnum(static_cast<unsigned char>(*c)) != 0) {
-                    space += *c;
-                }
-            }
-        }
-        return std::string(filePrefix) + (space.empty() ? "." : "-" + space + ".");
-    }();
-    return prefix;
-}
-constexpr std::uint32_t headerMagic = 0x314C4F53; // "SOL1"
+constexpr std::uint32_t headerMagic = 0x324C4F53; // "SOL2"
 
 struct Header {
     std::uint32_t magic;
@@ -50,144 +30,131 @@ struct Header {
 };
 static_assert(sizeof(Header) <= ObjectFile::headerSize);
 
+// One holder of a name, as the name file lists it.
+struct HolderRecord {
+    std::int32_t processId;
+    std::int32_t descriptor; // of the memfd, in that process
+    std::uint64_t device;    // identity of the memfd
+    std::uint64_t inode;
+};
+static_assert(sizeof(HolderRecord) == 24);
+
+// Name files are read up to this many records; a longer one is not ours.
+constexpr std::size_t maximumRecords = 4096;
+
+// How long a step waits for the namespace lock. Closing gives up sooner: a
+// close that cannot remove its name leaves it to the next sweep.
+constexpr auto attachPatience = std::chrono::seconds(5);
+constexpr auto closePatience = std::chrono::milliseconds(200);
+
 // A sweep reads the whole directory, so attaching does it now and then only.
 constexpr auto sweepInterval = std::chrono::seconds(1);
 
-int flockRetrying(int fd, int operation) {
-    int result = 0;
-    do {
-        result = ::flock(fd, operation);
-    } while (result != 0 && errno == EINTR);
-    return result;
-}
-
-bool isHexDigit(char c) {
-    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
-}
-
-int hexValue(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    return (c >= 'a' ? c - 'a' : c - 'A') + 10;
-}
-
-std::string escapeName(const std::string& name) {
-    static const char digits[] = "0123456789ABCDEF";
-    std::string escaped;
-    for (const char c : name) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte > 0x20 && byte < 0x7F && c != '/' && c != '%' && c != '\\') {
-            escaped += c;
-        } else {
-            escaped += '%';
-            escaped += digits[byte >> 4];
-            escaped += digits[byte & 0xF];
-        }
-    }
-    return escaped;
-}
-
-std::string unescapeName(const std::string& escaped) {
-    std::string name;
-    for (std::size_t i = 0; i < escaped.size(); ++i) {
-        if (escaped[i] == '%' && i + 2 < escaped.size() && isHexDigit(escaped[i + 1]) &&
-            isHexDigit(escaped[i + 2])) {
-            name += static_cast<char>(hexValue(escaped[i + 1]) * 16 + hexValue(escaped[i + 2]));
-            i += 2;
-        } else {
-            name += escaped[i];
-        }
-    }
-    return name;
-}
-
-// Create, open, close and sweep run one at a time machine-wide, under an
-// exclusive flock on the directory. Each guard opens the directory afresh:
-// flocks on separate opens exclude threads of one process as well, and a
-// forked child never shares the parent's lock.
-class NamespaceGuard {
-public:
-    NamespaceGuard() : fd_(::open(directoryPath, O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
-        if (fd_ >= 0 && flockRetrying(fd_, LOCK_EX) != 0) {
-            ::close(fd_);
-            fd_ = -1;
-        }
-    }
-    NamespaceGuard(const NamespaceGuard&) = delete;
-    NamespaceGuard& operator=(const NamespaceGuard&) = delete;
-    ~NamespaceGuard() {
-        if (fd_ >= 0) {
-            ::close(fd_); // and with it the lock
-        }
-    }
-
-    [[nodiscard]] bool held() const { return fd_ >= 0; }
-
-private:
-    int fd_;
-};
-
 // When this process last swept, in steady-clock ticks.
 std::atomic<std::chrono::steady_clock::rep> lastSweep{0};
+// When a close of this process last gave up on the namespace lock. The
+// closes right after it, as when a library with many objects unloads, try
+// the lock once instead of waiting each.
+std::atomic<std::chrono::steady_clock::rep> lastCloseGaveUp{0};
+
+std::chrono::milliseconds closePatienceNow() {
+    const auto now = std::chrono::steady_clock::now().time_since_epoch();
+    const std::chrono::steady_clock::duration gaveUp(lastCloseGaveUp.load());
+    return gaveUp.count() != 0 && now - gaveUp < std::chrono::seconds(1)
+               ? std::chrono::milliseconds(0)
+               : closePatience;
+}
+
+const char* kindName(std::uint32_t kind) {
+    switch (static_cast<ObjectKind>(kind)) {
+    case ObjectKind::mutex:
+        return "a mutex";
+    case ObjectKind::event:
+        return "an event";
+    case ObjectKind::region:
+        return "a file mapping";
+    }
+    return "no object of ours";
+}
 
 bool ownedRegularFile(const struct stat& status) {
     return S_ISREG(status.st_mode) && status.st_uid == ::geteuid();
 }
 
-// Under the guard. Removes the files of ours that nobody holds and returns
-// the names of the others.
-std::vector<std::string> sweepLocked() {
-    std::vector<std::string> remaining;
-    DIR* directory = ::opendir(directoryPath);
-    if (directory == nullptr) {
-        return remaining;
+std::vector<HolderRecord> readRecords(int fd) {
+    struct stat status {};
+    if (::fstat(fd, &status) != 0 || status.st_size <= 0) {
+        return {};
     }
-    const int directoryFd = ::dirfd(directory);
-    const std::size_t prefixLength = std::strlen(filePrefix);
-    const std::string& ownPrefix = namespacePrefix();
-    // A stream of our own, read under the guard.
-    while (const dirent* entry = ::readdir(directory)) { // NOLINT(concurrency-mt-unsafe)
-        const std::string fileName = entry->d_name;
-        // Abandoned objects of every namespace go; only ours are listed.
-        if (fileName.compare(0, prefixLength, filePrefix) != 0 || fileName.size() <= prefixLength ||
-            (fileName[prefixLength] != '.' && fileName[prefixLength] != '-')) {
-            continue;
-        }
-        const int fd =
-            ::openat(directoryFd, entry->d_name, O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
-        if (fd < 0) {
-            continue;
-        }
-        struct stat status {};
-        if (::fstat(fd, &status) == 0 && ownedRegularFile(status)) {
-            if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
-                ::unlinkat(directoryFd, entry->d_name, 0);
-            } else if (fileName.compare(0, ownPrefix.size(), ownPrefix) == 0) {
-                remaining.push_back(unescapeName(fileName.substr(ownPrefix.size())));
-            }
-        }
+    const std::size_t count =
+        std::min(static_cast<std::size_t>(status.st_size) / sizeof(HolderRecord), maximumRecords);
+    std::vector<HolderRecord> records(count);
+    const ssize_t read = ::pread(fd, records.data(), count * sizeof(HolderRecord), 0);
+    records.resize(read > 0 ? static_cast<std::size_t>(read) / sizeof(HolderRecord) : 0);
+    return records;
+}
+
+bool writeRecords(int fd, const std::vector<HolderRecord>& records) {
+    const std::size_t bytes = records.size() * sizeof(HolderRecord);
+    return ::pwrite(fd, records.data(), bytes, 0) == static_cast<ssize_t>(bytes) &&
+           ::ftruncate(fd, static_cast<off_t>(bytes)) == 0;
+}
+
+bool processGone(std::int32_t processId) {
+    return ::kill(processId, 0) != 0 && errno == ESRCH;
+}
+
+// The memory of a new object: a memfd of `size` bytes, all of them reserved
+// now, sealed so that its size never changes again.
+int makeMemory(const std::string& name, std::size_t size, std::string& problem) {
+    const std::string label = ("solvanta:" + name).substr(0, 200);
+    const int fd = ::memfd_create(label.c_str(), MFD_CLOEXEC | MFD_ALLOW_SEALING);
+    if (fd < 0) {
+        problem = "cannot make its memory: " + errorText(errno);
+        return -1;
+    }
+    const int reserved = ::posix_fallocate(fd, 0, static_cast<off_t>(size));
+    if (reserved != 0) {
+        problem = "no room for its " + std::to_string(size) + " bytes: " + errorText(reserved);
+    } else if (::fcntl(fd, F_ADD_SEALS, F_SEAL_SHRINK | F_SEAL_GROW | F_SEAL_SEAL) != 0) {
+        problem = "cannot seal its memory: " + errorText(errno);
+    }
+    if (!problem.empty()) {
         ::close(fd);
+        return -1;
     }
-    ::closedir(directory);
-    lastSweep = std::chrono::steady_clock::now().time_since_epoch().count();
-    return remaining;
+    return fd;
 }
 
-void sweepIfDueLocked() {
-    const auto now = std::chrono::steady_clock::now().time_since_epoch();
-    const std::chrono::steady_clock::duration last(lastSweep.load());
-    if (last.count() == 0 || now - last >= sweepInterval) {
-        sweepLocked();
+// The memory that a holder's record names, reached through the holder's
+// descriptor: only the sealed memfd of ours with that identity, else -1.
+int reachMemory(const HolderRecord& record) {
+    if (record.processId <= 0 || record.descriptor < 0) {
+        return -1;
     }
-}
-
-// The file at `path` is still the one open as `fd` (nobody replaced it).
-bool samePath(int fd, const std::string& path) {
-    struct stat opened {};
-    struct stat named {};
-    return ::fstat(fd, &opened) == 0 && ::lstat(path.c_str(), &named) == 0 &&
-           opened.st_dev == named.st_dev && opened.st_ino == named.st_ino;
+    const std::string path =
+        "/proc/" + std::to_string(record.processId) + "/fd/" + std::to_string(record.descriptor);
+    // Looked at before it is opened, so that nothing but a file of ours with
+    // that identity is ever opened (opening a device can do things).
+    struct stat status {};
+    if (::stat(path.c_str(), &status) != 0 || !ownedRegularFile(status) ||
+        static_cast<std::uint64_t>(status.st_dev) != record.device ||
+        static_cast<std::uint64_t>(status.st_ino) != record.inode) {
+        return -1;
+    }
+    const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0) {
+        return -1;
+    }
+    const int sealed = F_SEAL_SHRINK | F_SEAL_GROW;
+    if (::fstat(fd, &status) != 0 || !ownedRegularFile(status) ||
+        static_cast<std::uint64_t>(status.st_dev) != record.device ||
+        static_cast<std::uint64_t>(status.st_ino) != record.inode ||
+        (::fcntl(fd, F_GET_SEALS) & sealed) != sealed) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
 }
 
 unsigned char* mapShared(int fd, std::size_t size) {
@@ -201,16 +168,84 @@ void writeHeader(unsigned char* mapping, ObjectKind kind) {
     std::memcpy(mapping, &header, sizeof header);
 }
 
+// Under the namespace lock. Removes the names of ours that nobody holds and
+// returns those of this namespace that remain.
+std::vector<std::string> sweepLocked(const ObjectDirectory& directory) {
+    std::vector<std::string> remaining;
+    const int fd = ::openat(directory.fd(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    DIR* listing = fd < 0 ? nullptr : ::fdopendir(fd);
+    if (listing == nullptr) {
+        if (fd >= 0) {
+            ::close(fd);
+        }
+        return remaining;
+    }
+    // A stream of our own, read under the guard.
+    while (const dirent* entry = ::readdir(listing)) { // NOLINT(concurrency-mt-unsafe)
+        bool inOurNamespace = false;
+        std::string objectName;
+        // Abandoned names of every namespace go; only ours are listed.
+        if (!ObjectDirectory::ownFile(entry->d_name, inOurNamespace, objectName)) {
+            continue;
+        }
+        const int nameFd =
+            ::openat(fd, entry->d_name, O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+        if (nameFd < 0) {
+            continue;
+        }
+        struct stat status {};
+        if (::fstat(nameFd, &status) == 0 && ownedRegularFile(status)) {
+            if (::flock(nameFd, LOCK_EX | LOCK_NB) == 0) {
+                ::unlinkat(fd, entry->d_name, 0);
+            } else if (inOurNamespace) {
+                remaining.push_back(objectName);
+            }
+        }
+        ::close(nameFd);
+    }
+    ::closedir(listing);
+    lastSweep = std::chrono::steady_clock::now().time_since_epoch().count();
+    return remaining;
+}
+
+void sweepIfDueLocked(const ObjectDirectory& directory) {
+    const auto now = std::chrono::steady_clock::now().time_since_epoch();
+    const std::chrono::steady_clock::duration last(lastSweep.load());
+    if (last.count() == 0 || now - last >= sweepInterval) {
+        sweepLocked(directory);
+    }
+}
+
+// The name file is still the one open as `fd` (nobody replaced it).
+bool sameFile(const ObjectDirectory& directory, const std::string& fileName, int fd) {
+    struct stat opened {};
+    struct stat named {};
+    return ::fstat(fd, &opened) == 0 &&
+           ::fstatat(directory.fd(), fileName.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
+           opened.st_dev == named.st_dev && opened.st_ino == named.st_ino;
+}
+
+ObjectFile::Identity identityOf(const struct stat& status) {
+    return {static_cast<std::uint64_t>(status.st_dev), static_cast<std::uint64_t>(status.st_ino)};
+}
+
 } // namespace
 
-ObjectFile::ObjectFile(int fd, std::string path, unsigned char* mapping, std::size_t mappingSize)
-    : fd_(fd), path_(std::move(path)), mapping_(mapping), mappingSize_(mappingSize) {}
+ObjectFile::ObjectFile(int nameFd, int memoryFd, std::string fileName, unsigned char* mapping,
+                       std::size_t mappingSize, Identity identity)
+    : nameFd_(nameFd), memoryFd_(memoryFd), fileName_(std::move(fileName)), mapping_(mapping),
+      mappingSize_(mappingSize), identity_(identity) {}
 
 AttachStatus ObjectFile::attach(const std::string& name, const Layout& layout,
-                                Disposition disposition, const Initialiser& initialise,
-                                std::unique_ptr<ObjectFile>& object) {
+                                Disposition disposition, std::unique_ptr<ObjectFile>& object,
+                                std::string& failure) {
     object.reset();
+    failure.clear();
     const std::size_t createBytes = headerSize + layout.createSize;
+    const auto refuse = [&](const std::string& problem) {
+        failure = name + ": " + problem;
+        return AttachStatus::refused;
+    };
 
     if (name.empty()) {
         if (disposition == Disposition::openExisting) {
@@ -218,113 +253,201 @@ AttachStatus ObjectFile::attach(const std::string& name, const Layout& layout,
         }
         unsigned char* mapping = mapShared(-1, createBytes);
         if (mapping == nullptr) {
+            failure = "cannot map a private object: " + errorText(errno);
             return AttachStatus::noView;
         }
         writeHeader(mapping, layout.kind);
-        initialise(mapping + headerSize, layout.createSize);
-        object.reset(new ObjectFile(-1, std::string(), mapping, createBytes));
+        const Identity identity{0, reinterpret_cast<std::uintptr_t>(mapping)};
+        object.reset(new ObjectFile(-1, -1, std::string(), mapping, createBytes, identity));
         return AttachStatus::ok;
     }
 
-    const std::string fileName = namespacePrefix() + escapeName(name);
-    if (fileName.size() > NAME_MAX) {
-        return AttachStatus::refused;
+    std::string problem;
+    const ObjectDirectory* directory = ObjectDirectory::get(problem);
+    if (directory == nullptr) {
+        return refuse(problem);
     }
-    std::string path = std::string(directoryPath) + "/" + fileName;
-
-    NamespaceGuard guard;
+    std::string fileName = ObjectDirectory::fileName(name);
+    if (fileName.empty()) {
+        return refuse("the name is too long");
+    }
+    const NamespaceGuard guard(*directory, attachPatience);
     if (!guard.held()) {
-        return AttachStatus::refused;
+        return refuse("the object directory " + directory->path() +
+                      " stays locked by another process");
     }
-    sweepIfDueLocked();
+    sweepIfDueLocked(*directory);
 
-    int flags = O_RDWR | O_CLOEXEC | O_NOFOLLOW;
+    // O_NONBLOCK: whatever sits at the name, opening it must not wait.
+    int flags = O_RDWR | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK;
     if (disposition == Disposition::createOrOpen) {
         flags |= O_CREAT;
     }
-    const int fd = ::open(path.c_str(), flags, 0600);
-    if (fd < 0) {
-        return errno == ENOENT ? AttachStatus::missing : AttachStatus::refused;
+    const int nameFd = ::openat(directory->fd(), fileName.c_str(), flags, 0600);
+    const std::string namePath = directory->path() + "/" + fileName;
+    if (nameFd < 0) {
+        return errno == ENOENT ? AttachStatus::missing
+                               : refuse(namePath + " is in the way: " + errorText(errno));
     }
     struct stat status {};
-    if (::fstat(fd, &status) != 0 || !ownedRegularFile(status)) {
-        ::close(fd);
-        return AttachStatus::refused;
+    if (::fstat(nameFd, &status) != 0 || !ownedRegularFile(status)) {
+        ::close(nameFd);
+        return refuse(namePath + " is in the way: not a file of this account");
     }
+    const auto fail = [&](AttachStatus result, int memoryFd, const std::string& why,
+                          bool removeName) {
+        if (memoryFd >= 0) {
+            ::close(memoryFd);
+        }
+        if (removeName) {
+            ::unlinkat(directory->fd(), fileName.c_str(), 0);
+        }
+        ::close(nameFd);
+        failure = name + ": " + why;
+        return result;
+    };
 
-    if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
-        // Nobody holds it: new, or left by holders that are all gone.
+    if (::flock(nameFd, LOCK_EX | LOCK_NB) == 0) {
+        // Nobody holds the name: new, or left by holders that are all gone.
         if (disposition == Disposition::openExisting) {
-            ::unlink(path.c_str());
-            ::close(fd);
+            ::unlinkat(directory->fd(), fileName.c_str(), 0);
+            ::close(nameFd);
             return AttachStatus::missing;
         }
-        // Truncating to nothing first drops whatever a dead run left in it.
-        if (::ftruncate(fd, 0) != 0 || ::ftruncate(fd, static_cast<off_t>(createBytes)) != 0) {
-            ::unlink(path.c_str());
-            ::close(fd);
-            return AttachStatus::refused;
+        const int memoryFd = makeMemory(name, createBytes, problem);
+        if (memoryFd < 0) {
+            return fail(AttachStatus::refused, -1, problem, true);
         }
-        unsigned char* mapping = mapShared(fd, createBytes);
-        if (mapping == nullptr) {
-            ::unlink(path.c_str());
-            ::close(fd);
-            return AttachStatus::noView;
+        unsigned char* mapping = mapShared(memoryFd, createBytes);
+        if (mapping == nullptr || ::fstat(memoryFd, &status) != 0) {
+            if (mapping != nullptr) {
+                ::munmap(mapping, createBytes);
+            }
+            return fail(AttachStatus::noView, memoryFd, "cannot map it: " + errorText(errno), true);
         }
         writeHeader(mapping, layout.kind);
-        initialise(mapping + headerSize, layout.createSize);
+        const Identity identity = identityOf(status);
+        const HolderRecord own{static_cast<std::int32_t>(::getpid()), memoryFd, identity.device,
+                               identity.inode};
         // Converting is not atomic, which the guard makes harmless.
-        if (flockRetrying(fd, LOCK_SH) != 0) {
+        if (!writeRecords(nameFd, {own}) || ::flock(nameFd, LOCK_SH | LOCK_NB) != 0) {
+            const int error = errno;
             ::munmap(mapping, createBytes);
-            ::unlink(path.c_str());
-            ::close(fd);
-            return AttachStatus::refused;
+            return fail(AttachStatus::refused, memoryFd,
+                        "cannot record its holder in " + namePath + ": " + errorText(error), true);
         }
-        object.reset(new ObjectFile(fd, std::move(path), mapping, createBytes));
+        object.reset(
+            new ObjectFile(nameFd, memoryFd, std::move(fileName), mapping, createBytes, identity));
         return AttachStatus::ok;
     }
 
-    // Held by someone, so it was initialised under the guard before.
-    Header header{};
-    if (flockRetrying(fd, LOCK_SH) != 0 || ::fstat(fd, &status) != 0 ||
-        static_cast<std::size_t>(status.st_size) < headerSize + layout.minimumSize ||
-        ::pread(fd, &header, sizeof header, 0) != static_cast<ssize_t>(sizeof header) ||
-        header.magic != headerMagic || header.kind != static_cast<std::uint32_t>(layout.kind)) {
-        ::close(fd);
-        return AttachStatus::refused;
+    // Held by someone. Only a process outside the namespace lock can hold it
+    // exclusively now, and that one is not waited for.
+    if (::flock(nameFd, LOCK_SH | LOCK_NB) != 0) {
+        return fail(AttachStatus::refused, -1, "held exclusively by another process", false);
     }
-    const auto mappingSize = static_cast<std::size_t>(status.st_size);
-    unsigned char* mapping = mapShared(fd, mappingSize);
-    if (mapping == nullptr) {
-        ::close(fd);
-        return AttachStatus::noView;
+    const std::vector<HolderRecord> records = readRecords(nameFd);
+    problem = "none of its holders can be reached";
+    for (const HolderRecord& record : records) {
+        const int memoryFd = reachMemory(record);
+        if (memoryFd < 0 || ::fstat(memoryFd, &status) != 0) {
+            if (memoryFd >= 0) {
+                ::close(memoryFd);
+            }
+            continue;
+        }
+        const auto mappingSize = static_cast<std::size_t>(status.st_size);
+        Header header{};
+        if (mappingSize < sizeof header ||
+            ::pread(memoryFd, &header, sizeof header, 0) != static_cast<ssize_t>(sizeof header) ||
+            header.magic != headerMagic) {
+            problem = "the name belongs to no object of ours";
+        } else if (header.kind != static_cast<std::uint32_t>(layout.kind)) {
+            problem = std::string("the name belongs to ") + kindName(header.kind);
+        } else if (mappingSize < headerSize + layout.minimumSize) {
+            problem = "its memory is smaller than its kind needs";
+        } else {
+            problem.clear();
+        }
+        if (!problem.empty()) {
+            ::close(memoryFd);
+            continue;
+        }
+        unsigned char* mapping = mapShared(memoryFd, mappingSize);
+        if (mapping == nullptr) {
+            return fail(AttachStatus::noView, memoryFd, "cannot map it: " + errorText(errno),
+                        false);
+        }
+        const Identity identity = identityOf(status);
+        std::vector<HolderRecord> holders;
+        for (const HolderRecord& held : records) {
+            if (!processGone(held.processId)) {
+                holders.push_back(held);
+            }
+        }
+        holders.push_back(
+            {static_cast<std::int32_t>(::getpid()), memoryFd, identity.device, identity.inode});
+        if (!writeRecords(nameFd, holders)) {
+            const int error = errno;
+            ::munmap(mapping, mappingSize);
+            return fail(AttachStatus::refused, memoryFd,
+                        "cannot record its holder in " + namePath + ": " + errorText(error), false);
+        }
+        object.reset(
+            new ObjectFile(nameFd, memoryFd, std::move(fileName), mapping, mappingSize, identity));
+        return AttachStatus::ok;
     }
-    object.reset(new ObjectFile(fd, std::move(path), mapping, mappingSize));
-    return AttachStatus::ok;
+    return fail(AttachStatus::refused, -1, problem, false);
 }
 
 ObjectFile::~ObjectFile() {
-    if (!keepMapped_) {
-        ::munmap(mapping_, mappingSize_);
-    }
-    if (fd_ < 0) {
+    ::munmap(mapping_, mappingSize_);
+    if (nameFd_ < 0) {
         return;
     }
-    NamespaceGuard guard;
-    // The exclusive lock succeeds only when no other holder is left. A failed
-    // conversion may drop our shared lock, which closing does anyway.
-    if (guard.held() && ::flock(fd_, LOCK_EX | LOCK_NB) == 0 && samePath(fd_, path_)) {
-        ::unlink(path_.c_str());
+    std::string ignored;
+    if (const ObjectDirectory* directory = ObjectDirectory::get(ignored)) {
+        const NamespaceGuard guard(*directory, closePatienceNow());
+        if (!guard.held()) {
+            lastCloseGaveUp = std::chrono::steady_clock::now().time_since_epoch().count();
+        }
+        // The exclusive lock succeeds only when no other holder is left. A
+        // failed conversion may drop our shared lock, which closing does
+        // anyway.
+        if (guard.held() && ::flock(nameFd_, LOCK_EX | LOCK_NB) == 0) {
+            if (sameFile(*directory, fileName_, nameFd_)) {
+                ::unlinkat(directory->fd(), fileName_.c_str(), 0);
+            }
+        } else if (guard.held()) {
+            // Others hold it on: only our record goes, and those of holders
+            // that died.
+            std::vector<HolderRecord> records = readRecords(nameFd_);
+            const auto self = static_cast<std::int32_t>(::getpid());
+            records.erase(std::remove_if(records.begin(), records.end(),
+                                         [&](const HolderRecord& record) {
+                                             return (record.processId == self &&
+                                                     record.descriptor == memoryFd_) ||
+                                                    processGone(record.processId);
+                                         }),
+                          records.end());
+            writeRecords(nameFd_, records);
+        }
     }
-    ::close(fd_);
+    ::close(nameFd_);
+    ::close(memoryFd_);
 }
 
 std::vector<std::string> sweepAndListObjects() {
-    NamespaceGuard guard;
+    std::string ignored;
+    const ObjectDirectory* directory = ObjectDirectory::get(ignored);
+    if (directory == nullptr) {
+        return {};
+    }
+    const NamespaceGuard guard(*directory, attachPatience);
     if (!guard.held()) {
         return {};
     }
-    return sweepLocked();
+    return sweepLocked(*directory);
 }
 
 } // namespace platform::posix

@@ -15,7 +15,8 @@ public:
     explicit PosixRegion(std::unique_ptr<ObjectFile> file) : file_(std::move(file)) {}
 
     unsigned char* data() override { return file_->payload(); }
-    // The file's own size, whatever its creator asked for.
+    // The memory's own size, whatever its creator asked for; sealed, so it
+    // stays this size for as long as it is mapped.
     [[nodiscard]] std::size_t size() const override { return file_->payloadSize(); }
 
 private:
@@ -26,9 +27,7 @@ RegionResult attachRegion(const std::string& name, std::uint32_t size, Dispositi
     RegionResult result;
     const ObjectFile::Layout layout{posix::ObjectKind::region, size, 0};
     std::unique_ptr<ObjectFile> file;
-    // New files read as zeros, which is all a new region needs.
-    switch (ObjectFile::attach(
-        name, layout, disposition, [](unsigned char*, std::size_t) {}, file)) {
+    switch (ObjectFile::attach(name, layout, disposition, file, result.failure)) {
     case AttachStatus::ok:
         result.region = std::make_unique<PosixRegion>(std::move(file));
         result.status = RegionStatus::ok;

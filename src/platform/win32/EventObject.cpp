@@ -40,7 +40,7 @@ private:
 
 } // namespace
 
-std::unique_ptr<EventObject> createEvent(const std::string& name) {
+std::unique_ptr<EventObject> createEvent(const std::string& name, std::string* /*failure*/) {
     HANDLE handle = ::CreateEventA(nullptr, FALSE, FALSE, name.c_str());
     if (handle == nullptr) {
         return nullptr;

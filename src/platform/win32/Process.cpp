@@ -7,6 +7,7 @@
 
 #include <shellapi.h>
 #include <shlobj.h>
+#include <tlhelp32.h>
 
 #include <algorithm>
 #include <cctype>
@@ -115,8 +116,14 @@ std::uint32_t resolveLink(const std::string& linkPath, ResolvedLink& resolved) {
     return 0;
 }
 
-LaunchResult shellExecute(const std::string& file, const std::string& parameters,
-                          const std::string& directory) {
+struct ShellLaunch {
+    bool started = false;     // the shell reported success
+    HANDLE process = nullptr; // what it handed back, if anything
+    std::uint32_t error = 0;  // the system's error code when it failed
+};
+
+ShellLaunch shellExecute(const std::string& file, const std::string& parameters,
+                         const std::string& directory) {
     win32::ComScope com;
     SHELLEXECUTEINFOA info{};
     info.cbSize = sizeof info;
@@ -128,19 +135,89 @@ LaunchResult shellExecute(const std::string& file, const std::string& parameters
     info.lpDirectory = directory.empty() ? nullptr : directory.c_str();
     info.nShow = SW_SHOWNORMAL;
 
-    LaunchResult result;
-    if (::ShellExecuteExA(&info) == 0) {
-        result.error = ::GetLastError();
-        return result;
+    ShellLaunch launch;
+    launch.started = ::ShellExecuteExA(&info) != 0;
+    if (!launch.started) {
+        launch.error = ::GetLastError();
+        return launch;
     }
-    if (info.hProcess == nullptr) {
+    launch.process = info.hProcess;
+    return launch;
+}
+
+LaunchResult resultOf(const ShellLaunch& launch) {
+    LaunchResult result;
+    if (launch.process != nullptr) {
+        result.process =
+            std::make_shared<Win32Process>(launch.process, ::GetProcessId(launch.process));
+    } else {
         // Started through something that hands out no process (a document
         // server, say): there is nothing to watch.
-        result.error = ERROR_INVALID_HANDLE;
-        return result;
+        result.error = launch.started ? ERROR_INVALID_HANDLE : launch.error;
     }
-    result.process = std::make_shared<Win32Process>(info.hProcess, ::GetProcessId(info.hProcess));
     return result;
+}
+
+std::string fileNameOf(const std::string& path) {
+    const std::size_t separator = path.find_last_of("\\/");
+    return separator == std::string::npos ? path : path.substr(separator + 1);
+}
+
+bool sameFileName(const std::string& a, const std::string& b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) ==
+                      std::tolower(static_cast<unsigned char>(y));
+           });
+}
+
+std::uint64_t ticksOf(const FILETIME& time) {
+    return (std::uint64_t{time.dwHighDateTime} << 32) | time.dwLowDateTime;
+}
+
+// The newest child of this process that runs `program` and was created at
+// `since` or later: what a shell that started a shortcut without handing back
+// its process (Wine's does so) has started. Null when there is none.
+std::shared_ptr<Process> childStartedSince(const FILETIME& since, const std::string& program) {
+    HANDLE taken = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (taken == INVALID_HANDLE_VALUE) {
+        return nullptr;
+    }
+    const win32::Handle snapshot(taken);
+    const DWORD self = ::GetCurrentProcessId();
+    HANDLE newest = nullptr;
+    DWORD newestId = 0;
+    std::uint64_t newestTime = 0;
+    PROCESSENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = ::Process32First(snapshot.get(), &entry); more != FALSE;
+         more = ::Process32Next(snapshot.get(), &entry)) {
+        if (entry.th32ParentProcessID != self || !sameFileName(entry.szExeFile, program)) {
+            continue;
+        }
+        HANDLE candidate =
+            ::OpenProcess(PROCESS_QUERY_INFORMATION | SYNCHRONIZE | PROCESS_TERMINATE, FALSE,
+                          entry.th32ProcessID);
+        if (candidate == nullptr) {
+            continue;
+        }
+        FILETIME created{};
+        FILETIME unused{};
+        if (::GetProcessTimes(candidate, &created, &unused, &unused, &unused) == 0 ||
+            ticksOf(created) < ticksOf(since) || ticksOf(created) < newestTime) {
+            ::CloseHandle(candidate);
+            continue;
+        }
+        if (newest != nullptr) {
+            ::CloseHandle(newest);
+        }
+        newest = candidate;
+        newestId = entry.th32ProcessID;
+        newestTime = ticksOf(created);
+    }
+    if (newest == nullptr) {
+        return nullptr;
+    }
+    return std::make_shared<Win32Process>(newest, newestId);
 }
 
 } // namespace
@@ -163,22 +240,33 @@ std::shared_ptr<Process> openProcess(std::uint32_t pid) {
 }
 
 LaunchResult launch(const std::string& path, const std::string& arguments) {
-    if (!endsWithLinkExtension(path)) {
-        return shellExecute(path, arguments, std::string());
+    // The shell starts a shortcut itself, so that the shortcut's own
+    // settings, an installer's advertised shortcut and elevation behave as
+    // they do for the user.
+    FILETIME before{};
+    ::GetSystemTimeAsFileTime(&before);
+    const ShellLaunch launched = shellExecute(path, arguments, std::string());
+    if (launched.process != nullptr || !launched.started || !endsWithLinkExtension(path)) {
+        return resultOf(launched);
     }
-    // Under Wine the shell starts a shortcut's target but hands back no
-    // process handle, and without one the server's channel cannot be named.
-    // So the shortcut is resolved here and its target started directly, with
-    // the shortcut's own arguments first, as the shell would pass them.
+    // Wine's shell starts a shortcut's target as our child but hands back no
+    // process, and without one the server's channel cannot be named. Take the
+    // child it started; only when there is none start the target ourselves,
+    // with the shortcut's own arguments first, as the shell would pass them.
     ResolvedLink link;
     LaunchResult result;
     result.error = resolveLink(path, link);
     if (result.error != 0) {
         return result;
     }
+    if (std::shared_ptr<Process> child = childStartedSince(before, fileNameOf(link.target))) {
+        result.error = 0;
+        result.process = std::move(child);
+        return result;
+    }
     const std::string combined =
         link.arguments.empty() ? arguments : link.arguments + " " + arguments;
-    return shellExecute(link.target, combined, link.directory);
+    return resultOf(shellExecute(link.target, combined, link.directory));
 }
 
 } // namespace platform
