@@ -20,5 +20,7 @@ inline constexpr const char* notConnected = "No connection to the server.";
 inline constexpr const char* bufferSmallerThanAnnounced =
     "The shared buffer maps fewer bytes than announced: ";
 inline constexpr const char* bufferNameTooLong = "The shared buffer's name does not fit: ";
+inline constexpr const char* settingsTextTooLarge =
+    "The server announced more settings text than the plug-in takes: ";
 
 } // namespace proxy::errors

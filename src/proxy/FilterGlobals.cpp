@@ -17,6 +17,8 @@
 
 namespace {
 
+constexpr std::int32_t maximumSettingsText = 16 << 20;
+
 std::string ownProcessId() {
     return std::to_string(platform::currentProcessId());
 }
@@ -100,6 +102,11 @@ proxy::ParameterMap FilterGlobals::getParameters(unsigned sliceMs) {
         postMessage<msgGetParametersSizeResponse>(msgBase{msg::getParametersSize}, sliceMs)->size;
     if (size < 1) {
         return {};
+    }
+    // A buffer of the announced size is reserved and copied: a settings text
+    // never needs more than this, whatever the server claims.
+    if (size > maximumSettingsText) {
+        throw std::runtime_error(proxy::errors::settingsTextTooLarge + std::to_string(size));
     }
     const auto textSize = static_cast<std::size_t>(size);
     ipc::IPCMemoryBuffer buffer("GetParams", ownProcessId(), size, true);

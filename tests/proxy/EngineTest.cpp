@@ -371,16 +371,17 @@ TEST_F(Engine, NamesEveryConnectionWithANumberBelow32768) {
 // The settings exchanges against a server played in this process.
 class Parameters : public Engine {
 protected:
-    // Answers 14 with `size`, then, unless the size is below 1, 12 with
+    // Answers 14 with `size`, then, unless no text is to follow, 12 with
     // `status` after writing `text` into the buffer the request names.
-    void serveGet(std::int32_t size, const std::string& text, std::int32_t status) {
-        server_ = std::thread([this, size, text, status] {
+    void serveGet(std::int32_t size, const std::string& text, std::int32_t status,
+                  bool textFollows = true) {
+        server_ = std::thread([this, size, text, status, textFollows] {
             Cell cell{};
             ASSERT_TRUE(side_.takeRequest(cell));
             EXPECT_EQ(cell.selector(), msg::getParametersSize);
             ASSERT_TRUE(
                 side_.answer(msgGetParametersSizeResponse{{msg::getParametersSizeResponse}, size}));
-            if (size < 1) {
+            if (size < 1 || !textFollows) {
                 return;
             }
             ASSERT_TRUE(side_.takeRequest(cell));
@@ -455,6 +456,17 @@ TEST_F(Parameters, NoTextOrAFailingStatusGivesAnEmptyMap) {
     }
     serveGet(4, "abcd", 3);
     EXPECT_TRUE(globals_.getParameters(1000).empty());
+    server_.join();
+
+    // A size no settings text needs is refused before any buffer is made.
+    serveGet(1 << 30, "", 0, false);
+    EXPECT_EQ(failureOf([&] {
+                  globals_.getParameters(1000);
+              }).rfind(proxy::errors::settingsTextTooLarge, 0),
+              0U);
+    server_.join();
+    Cell cell{};
+    EXPECT_FALSE(side_.takeRequest(cell, 100));
 }
 
 TEST_F(Parameters, SetParametersHandsOverTheSettingsTextAlone) {
