@@ -192,6 +192,15 @@ ReferenceServerTest::ReferenceServerTest()
 }
 
 ReferenceServerTest::~ReferenceServerTest() {
+    // What the servers saw is the first thing to read when a test failed.
+    if (::testing::Test::HasFailure()) {
+        for (const std::string& path : earlierLogs_) {
+            std::fprintf(stderr, "--- earlier server log %s\n%s", path.c_str(),
+                         testing_support::fileText(path).c_str());
+        }
+        std::fprintf(stderr, "--- server log %s\n%s", log_.path().c_str(),
+                     testing_support::fileText(log_.path()).c_str());
+    }
     // A server that still runs has answered its ping by now, so it can be
     // stopped safely.
     for (const std::shared_ptr<platform::Process>& server : servers_) {
