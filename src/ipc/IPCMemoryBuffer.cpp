@@ -12,7 +12,7 @@ namespace ipc {
 
 IPCMemoryBuffer::IPCMemoryBuffer() = default;
 
-IPCMemoryBuffer::IPCMemoryBuffer(OpenMode, const std::string& name) : name_(name) {
+IPCMemoryBuffer::IPCMemoryBuffer(OpenMode, std::string name) : name_(std::move(name)) {
     map();
 }
 

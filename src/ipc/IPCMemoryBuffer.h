@@ -30,7 +30,7 @@ public:
     // An empty buffer: nothing is mapped until open() names a region.
     IPCMemoryBuffer();
     // Open mode: maps the region `name`, which must exist.
-    IPCMemoryBuffer(OpenMode, const std::string& name);
+    IPCMemoryBuffer(OpenMode, std::string name);
     // Create mode: composes the name from prefix, suffix and, with
     // UniqueSuffix::counter, the counter, then creates or opens the region of
     // that name and maps it.

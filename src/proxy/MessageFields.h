@@ -15,7 +15,7 @@ namespace msg {
 // The text of a field of `fieldBytes` bytes: up to its first NUL, or the
 // whole field when no NUL comes first.
 inline std::string fieldText(const char* field, std::size_t fieldBytes) {
-    return std::string(field, std::find(field, field + fieldBytes, '\0'));
+    return {field, std::find(field, field + fieldBytes, '\0')};
 }
 
 template <std::size_t N> std::string fieldText(const char (&field)[N]) {
