@@ -38,7 +38,6 @@
 #include "ipc/IPCMemoryBuffer.h"
 #include "ipc/MessageQueue.h"
 #include "ipc/ProxyChannel.h"
-#include "ipc/QueueNames.h"
 #include "platform/Environment.h"
 #include "platform/Process.h"
 #include "plugin/EntryPoint.h"
@@ -228,10 +227,8 @@ const Channels& channels() {
         const std::uint32_t plugin = platform::currentProcessId();
         const std::uint32_t server = plugin + 1000000U;
         Channels both;
-        both.plugin.reset(new ipc::ProxyChannel(ipc::requestQueueName(tag, plugin),
-                                                ipc::responseQueueName(tag, plugin), true));
-        both.server.reset(new ipc::ProxyChannel(ipc::requestQueueName(tag, server),
-                                                ipc::responseQueueName(tag, server), true));
+        both.plugin.reset(new ipc::ProxyChannel(ipc::create, tag, plugin));
+        both.server.reset(new ipc::ProxyChannel(ipc::create, tag, server));
         return both;
     }();
     return made;
@@ -447,8 +444,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::size_t sizes[] = {input.word(6, 4) % (maxBufferBytes + 1), input.word(10, 2)};
     std::unique_ptr<ipc::IPCMemoryBuffer> buffers[2];
     for (int i = 0; i < 2; ++i) {
-        buffers[i] =
-            std::make_unique<ipc::IPCMemoryBuffer>(names[i], "", static_cast<int>(sizes[i]), false);
+        buffers[i] = std::make_unique<ipc::IPCMemoryBuffer>(
+            ipc::create, names[i], "", static_cast<int>(sizes[i]), ipc::UniqueSuffix::none);
     }
     input.skipTo(headerBytes);
     std::size_t filled = 0;

@@ -13,10 +13,9 @@ std::unique_ptr<ipc::IPCMemoryBuffer> openPeerBuffer(const std::string& name,
         failure = "no buffer name";
         return nullptr;
     }
-    auto buffer = std::make_unique<ipc::IPCMemoryBuffer>(false);
-    buffer->setName(name);
+    auto buffer = std::make_unique<ipc::IPCMemoryBuffer>();
     try {
-        buffer->map();
+        buffer->open(name);
     } catch (const std::exception& error) {
         failure = "cannot open buffer \"" + name + "\": " + error.what();
         return nullptr;

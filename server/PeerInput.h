@@ -1,6 +1,7 @@
 #pragma once
 
-#include <algorithm>
+#include "proxy/MessageFields.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -16,11 +17,8 @@ namespace refserver {
 // a record or a buffer header, so names are read only within their fields and
 // sizes are checked against what is really mapped before any copy.
 
-// The text of a name field up to its first NUL, or the whole field when it
-// has none.
-template <std::size_t N> std::string fieldText(const char (&field)[N]) {
-    return std::string(field, std::find(field, field + N, '\0'));
-}
+// A name field's text, read within the field.
+using msg::fieldText;
 
 // Opens the plug-in's buffer of that name. Null, with the reason in
 // `failure`, when the name is empty or the buffer cannot be opened.

@@ -6,9 +6,9 @@
 #include "ipc/IPCMemoryBuffer.h"
 #include "ipc/MessageQueue.h"
 #include "ipc/ProxyChannel.h"
-#include "ipc/QueueNames.h"
 #include "platform/Clock.h"
 #include "platform/Process.h"
+#include "proxy/MessageFields.h"
 
 #include <algorithm>
 #include <chrono>
@@ -90,16 +90,6 @@ std::size_t recordSize(std::int32_t selector) {
     default:
         return sizeof(msgBase);
     }
-}
-
-// Copies a name with its NUL into a fixed field; false when it does not fit.
-template <std::size_t N> bool copyName(char (&field)[N], const std::string& name) {
-    if (name.size() + 1 > N) {
-        return false;
-    }
-    std::memset(field, 0, N);
-    std::memcpy(field, name.data(), name.size());
-    return true;
 }
 
 std::uint32_t elapsedSince(std::uint32_t tick) {
@@ -208,12 +198,10 @@ int ServerSession::run() {
 void ServerSession::openChannels() {
     const std::string& name = arguments_.connectionName;
     const std::uint32_t clientPid = arguments_.clientProcessId;
-    pluginChannel_ = std::make_unique<ipc::ProxyChannel>(
-        ipc::requestQueueName(name, clientPid), ipc::responseQueueName(name, clientPid), false);
+    pluginChannel_ = std::make_unique<ipc::ProxyChannel>(ipc::open, name, clientPid);
     // The plug-in opens this channel as soon as its first ping is answered.
     const std::uint32_t ownPid = platform::currentProcessId();
-    ownChannel_ = std::make_unique<ipc::ProxyChannel>(ipc::requestQueueName(name, ownPid),
-                                                      ipc::responseQueueName(name, ownPid), true);
+    ownChannel_ = std::make_unique<ipc::ProxyChannel>(ipc::create, name, ownPid);
     log("ready request=" + ownChannel_->requestQueueName() +
         " response=" + ownChannel_->responseQueueName());
 }
@@ -462,8 +450,8 @@ void ServerSession::answerSetSettings(const msgSetParameters& request) {
 void ServerSession::answerNewLayerParameters() {
     auto response =
         emptyRecord<msgGetNewLayerParametersResponse>(msg::getNewLayerParametersResponse);
-    copyName(response.fnText, filterName);
-    copyName(response.fiText, settingsSummary(settings_));
+    msg::writeFieldText(response.fnText, filterName);
+    msg::writeFieldText(response.fiText, settingsSummary(settings_));
     response.abFlag = newLayerChoice_ ? 1 : 0;
     response.duFlag = settings_.invert ? 1 : 0;
     response.deFlag = Adjustment(settings_, PixelLayout{}).isIdentity() ? 0 : 1;
@@ -548,8 +536,8 @@ void ServerSession::playPreview() {
     display.colorModel = static_cast<std::uint8_t>(layout->colorModel);
     display.colorChannels = static_cast<std::uint8_t>(layout->colorChannels);
     display.hasAlpha = layout->hasAlpha ? 1 : 0;
-    copyName(display.sourceName, tileBuffer_->name());
-    copyName(display.resultName, viewBuffer_->name());
+    msg::writeFieldText(display.sourceName, tileBuffer_->name());
+    msg::writeFieldText(display.resultName, viewBuffer_->name());
     Cell cell;
     if (!request(display) || !awaitAnswer(msg::displayResponse, cell)) {
         log("preview failed");
@@ -716,7 +704,7 @@ bool ServerSession::renderTiles(const PixelLayout& layout) {
                 readMask.minRowBytes = static_cast<std::int32_t>(maskRowBytes);
                 readMask.bytesPerSample = layout.bytesPerSample;
                 readMask.channels = 1;
-                copyName(readMask.bufferName, maskBuffer_->name());
+                msg::writeFieldText(readMask.bufferName, maskBuffer_->name());
                 Cell cell;
                 if (!request(readMask) || !awaitAnswer(msg::readMaskResponse, cell)) {
                     endRender(msg::endWithError, generalFailureCode);
@@ -736,7 +724,7 @@ bool ServerSession::renderTiles(const PixelLayout& layout) {
             write.colorModel = layout.colorModel;
             write.colorChannels = layout.colorChannels;
             write.hasAlpha = layout.hasAlpha ? 1 : 0;
-            copyName(write.bufferName, tileBuffer_->name());
+            msg::writeFieldText(write.bufferName, tileBuffer_->name());
             if (!request(write) || !awaitWriteResult(result)) {
                 endRender(msg::endWithError, generalFailureCode);
                 return false;
@@ -814,7 +802,7 @@ bool ServerSession::readRegion(const WireRect& rect, const PixelLayout& layout,
     read.colorModel = static_cast<std::uint8_t>(layout.colorModel);
     read.colorChannels = static_cast<std::uint8_t>(layout.colorChannels);
     read.hasAlpha = layout.hasAlpha ? 1 : 0;
-    copyName(read.bufferName, tileBuffer_->name());
+    msg::writeFieldText(read.bufferName, tileBuffer_->name());
     Cell cell;
     if (!request(read) || !awaitAnswer(msg::readInputResponse, cell)) {
         return false;
@@ -857,8 +845,8 @@ bool ServerSession::ensureBuffer(std::unique_ptr<ipc::IPCMemoryBuffer>& buffer, 
         const std::string suffix = std::to_string(platform::currentProcessId()) + "_" +
                                    std::to_string(bufferGeneration_++);
         try {
-            auto created = std::make_unique<ipc::IPCMemoryBuffer>(prefix, suffix,
-                                                                  static_cast<int>(bytes), false);
+            auto created = std::make_unique<ipc::IPCMemoryBuffer>(
+                ipc::create, prefix, suffix, static_cast<int>(bytes), ipc::UniqueSuffix::none);
             if (created->contains(0, bytes) && created->name().size() < msg::nameSize) {
                 buffer = std::move(created);
                 return true;

@@ -1,17 +1,11 @@
 #pragma once
 
+#include "image/SampleScaling.h"
+
 #include <cstddef>
 #include <cstdint>
 
 namespace image {
-
-// The 16 -> 8 sample rule, rounding to nearest: 32768 (the host's 16-bit full
-// scale) becomes 255. Inputs above 32768 are outside the host's range; they
-// saturate at 255 here and in every vector variant alike.
-inline std::uint8_t convert16To8Sample(std::uint16_t value) {
-    const std::uint32_t scaled = (std::uint32_t{value} * 255U + 16384U) >> 15;
-    return static_cast<std::uint8_t>(scaled > 255U ? 255U : scaled);
-}
 
 // Span variants: `count` samples from `source` to `destination`, which must not
 // overlap. The vector variants take sixteen samples per step and finish the

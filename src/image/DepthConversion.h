@@ -1,9 +1,8 @@
 #pragma once
 
 #include "image/PixelRect.h"
+#include "image/SampleScaling.h"
 #include "image/VTImageBuffer.h"
-
-#include <cstdint>
 
 namespace image {
 
@@ -20,14 +19,6 @@ void convert16To8(const VTImageBuffer& source, VTImageBuffer& destination);
 void convert8To8(const VTImageBuffer& source, VTImageBuffer& destination);
 void convert8To16(const VTImageBuffer& source, VTImageBuffer& destination);
 void convert8ToFloat(const VTImageBuffer& source, VTImageBuffer& destination);
-
-inline std::uint16_t convert8To16Sample(std::uint8_t value) {
-    return static_cast<std::uint16_t>((std::uint32_t{value} * 32768U + 128U) / 255U);
-}
-
-inline float convert8ToFloatSample(std::uint8_t value) {
-    return static_cast<float>(value) / 255.0F;
-}
 
 // The smallest rectangle holding every non-zero sample of an 8-bit mask;
 // all zeros when there is none.

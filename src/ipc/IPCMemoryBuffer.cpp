@@ -10,16 +10,26 @@
 
 namespace ipc {
 
-IPCMemoryBuffer::IPCMemoryBuffer(bool uniqueSuffix) : uniqueSuffix_(uniqueSuffix) {}
+IPCMemoryBuffer::IPCMemoryBuffer() = default;
 
-IPCMemoryBuffer::IPCMemoryBuffer(std::string prefix, std::string suffix, int size,
-                                 bool uniqueSuffix)
-    : uniqueSuffix_(uniqueSuffix), prefix_(std::move(prefix)), size_(size), create_(true),
-      suffix_(std::move(suffix)) {
+IPCMemoryBuffer::IPCMemoryBuffer(OpenMode, std::string name) : name_(std::move(name)) {
+    map();
+}
+
+IPCMemoryBuffer::IPCMemoryBuffer(CreateMode, std::string prefix, std::string suffix, int size,
+                                 UniqueSuffix uniqueSuffix)
+    : uniqueSuffix_(uniqueSuffix == UniqueSuffix::counter), prefix_(std::move(prefix)), size_(size),
+      create_(true), suffix_(std::move(suffix)) {
     map();
 }
 
 IPCMemoryBuffer::~IPCMemoryBuffer() = default;
+
+void IPCMemoryBuffer::open(const std::string& name) {
+    create_ = false;
+    name_ = name;
+    map();
+}
 
 void IPCMemoryBuffer::release() {
     region_.reset();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ipc/Modes.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -11,6 +13,10 @@ class SharedRegion;
 
 namespace ipc {
 
+// How a created buffer's name ends: after prefix and suffix, nothing more,
+// or the buffer's counter, which keeps names apart that share both.
+enum class UniqueSuffix { none, counter };
+
 // A named shared region that starts with an 8-byte header holding the
 // payload size. One process creates it and writes the payload, tells the
 // peer its name in a message, and the peer opens it by that name.
@@ -21,20 +27,22 @@ class IPCMemoryBuffer {
 public:
     static constexpr std::size_t headerSize = 8;
 
-    // An empty buffer in open mode; name it with setName() and map it.
-    explicit IPCMemoryBuffer(bool uniqueSuffix);
+    // An empty buffer: nothing is mapped until open() names a region.
+    IPCMemoryBuffer();
+    // Open mode: maps the region `name`, which must exist.
+    IPCMemoryBuffer(OpenMode, std::string name);
     // Create mode: composes the name from prefix, suffix and, with
-    // uniqueSuffix, the counter, then maps the region at once.
-    IPCMemoryBuffer(std::string prefix, std::string suffix, int size, bool uniqueSuffix);
+    // UniqueSuffix::counter, the counter, then creates or opens the region of
+    // that name and maps it.
+    IPCMemoryBuffer(CreateMode, std::string prefix, std::string suffix, int size,
+                    UniqueSuffix uniqueSuffix);
     IPCMemoryBuffer(const IPCMemoryBuffer&) = delete;
     IPCMemoryBuffer& operator=(const IPCMemoryBuffer&) = delete;
     ~IPCMemoryBuffer();
 
-    // Names the region that the next map() opens.
-    void setName(const std::string& name) { name_ = name; }
-    // The mapping step: releases what is mapped, then creates (create mode)
-    // or opens (open mode) the region.
-    void map();
+    // Releases what the buffer maps, then maps the region `name` in open
+    // mode. A failure throws and leaves the buffer empty.
+    void open(const std::string& name);
     void release();
 
     // Payload address, or null when nothing is mapped.
@@ -49,7 +57,11 @@ public:
     const std::string& name() const { return name_; }
 
 private:
-    bool uniqueSuffix_;
+    // Releases what is mapped, then creates (create mode) or opens (open
+    // mode) the region.
+    void map();
+
+    bool uniqueSuffix_ = false;
     std::string name_;
     std::string prefix_;
     std::int64_t size_ = 0;

@@ -40,8 +40,8 @@ MessageQueue::MessageQueue(CreateMode, const std::string& name, int maxMessages,
     if (maxMessages < 1 || maxMessageSize < 1 || size > 0x7FFFFFFF) {
         throw InterProcessException(errors::malformedQueue);
     }
-    region_ = boost::shared_ptr<IPCMemoryBuffer>(
-        new IPCMemoryBuffer(name, std::string(), static_cast<int>(size), false));
+    region_ = boost::shared_ptr<IPCMemoryBuffer>(new IPCMemoryBuffer(
+        create, name, std::string(), static_cast<int>(size), UniqueSuffix::none));
     attachLayout(maxMessages, maxMessageSize);
     header_[capacityField] = maxMessages;
     header_[cellSizeField] = maxMessageSize;
@@ -56,9 +56,7 @@ MessageQueue::MessageQueue(OpenMode, const std::string& name) : name_(name) {
         boost::shared_ptr<NamedCondition>(new NamedCondition(open, name + receivedSuffix));
 
     ScopedLock lock(*mutex_);
-    region_ = boost::shared_ptr<IPCMemoryBuffer>(new IPCMemoryBuffer(false));
-    region_->setName(name);
-    region_->map();
+    region_ = boost::shared_ptr<IPCMemoryBuffer>(new IPCMemoryBuffer(open, name));
     if (!region_->contains(0, headerBytes)) {
         throw InterProcessException(errors::malformedQueue);
     }

@@ -24,8 +24,9 @@ std::uint32_t* waitersWord(IPCMemoryBuffer& buffer) {
 } // namespace
 
 NamedCondition::NamedCondition(CreateMode, const std::string& name)
-    : counterBuffer_(std::make_unique<IPCMemoryBuffer>(
-          name, std::string(), static_cast<int>(sizeof(std::uint32_t)), false)),
+    : counterBuffer_(std::make_unique<IPCMemoryBuffer>(create, name, std::string(),
+                                                       static_cast<int>(sizeof(std::uint32_t)),
+                                                       UniqueSuffix::none)),
       waiters_(waitersWord(*counterBuffer_)) {
     *waiters_ = 0;
     std::string failure;
@@ -37,10 +38,8 @@ NamedCondition::NamedCondition(CreateMode, const std::string& name)
 }
 
 NamedCondition::NamedCondition(OpenMode, const std::string& name)
-    : counterBuffer_(std::make_unique<IPCMemoryBuffer>(false)) {
-    counterBuffer_->setName(name);
-    counterBuffer_->map();
-    waiters_ = waitersWord(*counterBuffer_);
+    : counterBuffer_(std::make_unique<IPCMemoryBuffer>(open, name)),
+      waiters_(waitersWord(*counterBuffer_)) {
     std::string failure;
     signalEvent_ = platform::createEvent(name + signalEventSuffix, &failure);
     if (!signalEvent_) {

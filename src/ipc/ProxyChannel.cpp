@@ -2,15 +2,21 @@
 
 #include "ipc/MessageQueue.h"
 #include "ipc/ProxyQueue.h"
+#include "ipc/QueueNames.h"
 
 namespace ipc {
 
-ProxyChannel::ProxyChannel(const std::string& requestQueueName,
-                           const std::string& responseQueueName, bool createQueues)
-    : create_(createQueues), requestQueueName_(requestQueueName),
-      responseQueueName_(responseQueueName),
-      requestQueue_(new ProxyQueue(requestQueueName, createQueues)),
-      responseQueue_(new ProxyQueue(responseQueueName, createQueues)) {}
+ProxyChannel::ProxyChannel(CreateMode, const std::string& connectionName, std::uint32_t processId)
+    : create_(true), requestQueueName_(ipc::requestQueueName(connectionName, processId)),
+      responseQueueName_(ipc::responseQueueName(connectionName, processId)),
+      requestQueue_(new ProxyQueue(create, requestQueueName_)),
+      responseQueue_(new ProxyQueue(create, responseQueueName_)) {}
+
+ProxyChannel::ProxyChannel(OpenMode, const std::string& connectionName, std::uint32_t processId)
+    : create_(false), requestQueueName_(ipc::requestQueueName(connectionName, processId)),
+      responseQueueName_(ipc::responseQueueName(connectionName, processId)),
+      requestQueue_(new ProxyQueue(open, requestQueueName_)),
+      responseQueue_(new ProxyQueue(open, responseQueueName_)) {}
 
 bool ProxyChannel::send(const void* data, std::size_t size, unsigned timeoutMs) {
     return requestQueue().timed_send(data, size, 0, timeoutMs);

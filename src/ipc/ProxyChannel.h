@@ -1,8 +1,11 @@
 #pragma once
 
+#include "ipc/Modes.h"
+
 #include <boost/shared_ptr.hpp>
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 namespace ipc {
@@ -13,10 +16,12 @@ class ProxyQueue;
 // A request queue and a response queue to one peer.
 class ProxyChannel {
 public:
-    // Builds the request queue, then the response queue, both created or
-    // both opened.
-    ProxyChannel(const std::string& requestQueueName, const std::string& responseQueueName,
-                 bool createQueues);
+    // The channel keyed by a process: the queues that requestQueueName and
+    // responseQueueName compose from the connection name and the process id.
+    // Builds the request queue, then the response queue, both created (or
+    // opened where the names exist) or both opened.
+    ProxyChannel(CreateMode, const std::string& connectionName, std::uint32_t processId);
+    ProxyChannel(OpenMode, const std::string& connectionName, std::uint32_t processId);
 
     // Asker's side: a request out, its answer in.
     bool send(const void* data, std::size_t size, unsigned timeoutMs);
@@ -29,6 +34,7 @@ public:
     MessageQueue& requestQueue() const;
     MessageQueue& responseQueue() const;
 
+    // Whether the channel was built in create mode, until cleared.
     bool createFlag() const { return create_; }
     void clearCreateFlag() { create_ = false; }
     const std::string& requestQueueName() const { return requestQueueName_; }

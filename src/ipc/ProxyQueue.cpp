@@ -4,8 +4,9 @@
 
 namespace ipc {
 
-ProxyQueue::ProxyQueue(const std::string& name, bool createQueue)
-    : queue_(createQueue ? new MessageQueue(ipc::create, name, capacity, cellSize)
-                         : new MessageQueue(ipc::open, name)) {}
+ProxyQueue::ProxyQueue(CreateMode, const std::string& name)
+    : queue_(new MessageQueue(create, name, capacity, cellSize)) {}
+
+ProxyQueue::ProxyQueue(OpenMode, const std::string& name) : queue_(new MessageQueue(open, name)) {}
 
 } // namespace ipc

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ipc/Modes.h"
+
 #include <boost/shared_ptr.hpp>
 
 #include <string>
@@ -14,7 +16,8 @@ public:
     static constexpr int capacity = 10;
     static constexpr int cellSize = 768;
 
-    ProxyQueue(const std::string& name, bool createQueue);
+    ProxyQueue(CreateMode, const std::string& name);
+    ProxyQueue(OpenMode, const std::string& name);
 
     MessageQueue& queue() const { return *queue_; }
 

@@ -2,6 +2,7 @@
 
 #include "ipc/Errors.h"
 #include "platform/Module.h"
+#include "platform/Path.h"
 #include "platform/Process.h"
 #include "platform/Registry.h"
 
@@ -18,14 +19,14 @@ bool shortcutBesideModule(std::string& shortcut) {
     if (!platform::moduleFileName(modulePath, 260)) {
         return false;
     }
-    const std::size_t lastSeparator = modulePath.rfind(platform::kPathSeparator);
-    if (lastSeparator == 0) {
+    // A module at the root has no folder to look in. The system names
+    // modules by full paths, so every other one has a directory.
+    if (platform::directoryOf(modulePath).empty()) {
         return false;
     }
-    const std::string directory =
-        lastSeparator == std::string::npos ? modulePath : modulePath.substr(0, lastSeparator);
-    shortcut = directory + platform::kPathSeparator + serverLocation::maker + " " +
-               serverLocation::product + serverLocation::shortcutExtension;
+    shortcut = platform::fileBeside(modulePath, std::string(serverLocation::maker) + " " +
+                                                    serverLocation::product +
+                                                    serverLocation::shortcutExtension);
     std::FILE* file = std::fopen(shortcut.c_str(), "r");
     if (file == nullptr) {
         return false;

@@ -5,8 +5,11 @@
 
 namespace platform {
 
-// Separates directories in the paths of this platform.
+// Separates directories in the paths this platform composes.
 extern const char kPathSeparator;
+// Every character that separates directories in a path this platform reads:
+// the separator, and on Windows the forward slash as well.
+extern const char* const kPathSeparators;
 // Ends the file names of executables ("" or ".exe").
 extern const char* const kExecutableSuffix;
 

@@ -261,7 +261,7 @@ void FilterGlobals::handleConvertImage(msgBase* request) {
     PixelFormat targetFormat(convert.targetModel, convert.targetChannels,
                              convert.targetHasAlpha != 0);
     // A buffer of its own for this one request.
-    ipc::IPCMemoryBuffer buffer(true);
+    ipc::IPCMemoryBuffer buffer;
     if (convert.bytesPerSample != 1 ||
         sourceFormat.colorChannels < packedSamples(sourceFormat.colorModel) ||
         targetFormat.colorChannels < packedSamples(targetFormat.colorModel) ||

@@ -3,6 +3,7 @@
 #include "image/VTImageBuffer.h"
 #include "platform/Process.h"
 #include "proxy/MessageBuilders.h"
+#include "proxy/MessageFields.h"
 #include "proxy/NamedBuffers.h"
 #include "proxy/ProcessGlobals.h"
 
@@ -25,9 +26,7 @@ std::string ownProcessId() {
 
 } // namespace
 
-FilterGlobals::FilterGlobals()
-    : inputBuffer(true), outputBuffer(true), maskBuffer(true), displaySourceBuffer(true),
-      displayResultBuffer(true) {
+FilterGlobals::FilterGlobals() {
     using Member = void (FilterGlobals::*)(msgBase*);
     // The server's requests, in the order their handlers are registered.
     const std::pair<std::int32_t, Member> handledRequests[] = {
@@ -109,7 +108,8 @@ proxy::ParameterMap FilterGlobals::getParameters(unsigned sliceMs) {
         throw std::runtime_error(proxy::errors::settingsTextTooLarge + std::to_string(size));
     }
     const auto textSize = static_cast<std::size_t>(size);
-    ipc::IPCMemoryBuffer buffer("GetParams", ownProcessId(), size, true);
+    ipc::IPCMemoryBuffer buffer(ipc::create, "GetParams", ownProcessId(), size,
+                                ipc::UniqueSuffix::counter);
     // Checked before the text is asked for, so that a failure leaves no
     // answer outstanding.
     proxy::requireMapped(buffer, textSize);
@@ -143,7 +143,8 @@ void FilterGlobals::setParameters(const proxy::ParameterMap& map, unsigned slice
                           ipc::IPCMemoryBuffer::headerSize) {
         throw std::length_error("settings text too long for a shared buffer");
     }
-    ipc::IPCMemoryBuffer buffer("SetParams", ownProcessId(), static_cast<int>(text.size()), true);
+    ipc::IPCMemoryBuffer buffer(ipc::create, "SetParams", ownProcessId(),
+                                static_cast<int>(text.size()), ipc::UniqueSuffix::counter);
     proxy::requireMapped(buffer, text.size());
     if (!text.empty()) {
         std::memcpy(buffer.data(), text.data(), text.size());
@@ -163,8 +164,8 @@ void FilterGlobals::getNewLayerParameters(bool& abFlag, bool& duFlag, bool& deFl
     abFlag = answer->abFlag != 0;
     duFlag = answer->duFlag != 0;
     deFlag = answer->deFlag != 0;
-    fnText = proxy::fieldText(answer->fnText);
-    fiText = proxy::fieldText(answer->fiText);
+    fnText = msg::fieldText(answer->fnText);
+    fiText = msg::fieldText(answer->fiText);
     static_assert(sizeof(LayerName) == sizeof answer->layerName, "65 code units, unchanged");
     std::memcpy(layerName.data(), answer->layerName, sizeof answer->layerName);
 }

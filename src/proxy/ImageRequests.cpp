@@ -9,6 +9,7 @@
 #include "image/VTImageBuffer.h"
 #include "platform/DisplaySurface.h"
 #include "proxy/FilterGlobals.h"
+#include "proxy/MessageFields.h"
 #include "proxy/ProcessGlobals.h"
 #include "proxy/RequestDoor.h"
 
@@ -242,8 +243,7 @@ void FilterGlobals::handleWriteOutput(msgBase* request) {
         requestFormat(static_cast<std::uint32_t>(write.colorModel),
                       static_cast<std::uint32_t>(write.colorChannels), write.hasAlpha != 0);
     if (gFilterRecord == nullptr || write.colorChannels < 0 ||
-        !proxy::openRequestBuffer(outputBuffer,
-                                  proxy::nameInField(write.bufferName, sizeof write.bufferName),
+        !proxy::openRequestBuffer(outputBuffer, msg::fieldText(write.bufferName),
                                   write.reopen != 0) ||
         !proxy::sharedImageFits(outputBuffer, rect, write.minRowBytes, write.bytesPerSample,
                                 format)) {
@@ -291,14 +291,12 @@ void FilterGlobals::handleDisplay(msgBase* request) {
     // Rows in place are padded to four bytes and hold three samples a pixel.
     const std::int64_t inPlaceRowBytes = (width * display.resultBytesPerPixel + 3) / 4 * 4;
 
-    bool usable =
-        gFilterRecord != nullptr && gFilterRecord->displayPixels != nullptr && !rect.isEmpty() &&
-        height <= std::numeric_limits<std::int32_t>::max() &&
-        display.bytesPerSample == previewSampleBytes && display.colBytes > 0 &&
-        display.rowBytes >= width * display.colBytes &&
-        proxy::openRequestBuffer(displaySourceBuffer,
-                                 proxy::nameInField(display.sourceName, sizeof display.sourceName),
-                                 display.reopenSource != 0);
+    bool usable = gFilterRecord != nullptr && gFilterRecord->displayPixels != nullptr &&
+                  !rect.isEmpty() && height <= std::numeric_limits<std::int32_t>::max() &&
+                  display.bytesPerSample == previewSampleBytes && display.colBytes > 0 &&
+                  display.rowBytes >= width * display.colBytes &&
+                  proxy::openRequestBuffer(displaySourceBuffer, msg::fieldText(display.sourceName),
+                                           display.reopenSource != 0);
     if (usable) {
         const std::uint64_t sourceExtent =
             static_cast<std::uint64_t>(height - 1) * static_cast<std::uint64_t>(display.rowBytes) +

@@ -81,7 +81,8 @@ void shareIccProfile(FilterGlobals& globals, const std::vector<unsigned char>& p
     // first, so that nothing of ours keeps its region alive.
     globals.iccProfileBuffer.reset();
     auto buffer = std::make_unique<ipc::IPCMemoryBuffer>(
-        "", std::to_string(platform::currentProcessId()), static_cast<int>(profile.size()), true);
+        ipc::create, "", std::to_string(platform::currentProcessId()),
+        static_cast<int>(profile.size()), ipc::UniqueSuffix::counter);
     requireMapped(*buffer, profile.size());
     std::memcpy(buffer->data(), profile.data(), profile.size());
     copyBufferName(nameField, buffer->name());

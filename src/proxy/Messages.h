@@ -341,5 +341,3 @@ struct msgConvertImageRequest : msgBase {
 struct msgConvertImageResponse : msgBase {
     std::int32_t result; // always 0
 };
-
-#include "proxy/MessageLayoutChecks.h"

@@ -7,10 +7,9 @@
 
 #include "ipc/IPCMemoryBuffer.h"
 #include "proxy/Errors.h"
+#include "proxy/MessageFields.h"
 
-#include <algorithm>
 #include <cstddef>
-#include <cstring>
 #include <stdexcept>
 #include <string>
 
@@ -28,16 +27,9 @@ inline void requireMapped(const ipc::IPCMemoryBuffer& buffer, std::size_t size) 
 // Writes `name` with its NUL into a fixed field, zeros behind it; throws when
 // it does not fit.
 template <std::size_t N> void copyBufferName(char (&field)[N], const std::string& name) {
-    if (name.size() >= N) {
+    if (!msg::writeFieldText(field, name)) {
         throw std::runtime_error(std::string(errors::bufferNameTooLong) + name);
     }
-    std::memset(field, 0, N);
-    std::memcpy(field, name.data(), name.size());
-}
-
-// The text of a fixed field up to its first NUL, or the whole field.
-template <std::size_t N> std::string fieldText(const char (&field)[N]) {
-    return std::string(field, std::find(field, field + N, '\0'));
 }
 
 } // namespace proxy

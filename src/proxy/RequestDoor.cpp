@@ -1,6 +1,7 @@
 #include "proxy/RequestDoor.h"
 
 #include "ipc/IPCMemoryBuffer.h"
+#include "proxy/MessageFields.h"
 
 #include <algorithm>
 #include <exception>
@@ -16,13 +17,9 @@ constexpr std::uint32_t maximumChannels = 255;
 
 } // namespace
 
-std::string nameInField(const char* field, std::size_t fieldBytes) {
-    return std::string(field, std::find(field, field + fieldBytes, '\0'));
-}
-
 std::string nameToCellEnd(const msgBase* cell, std::size_t offset) {
     const char* bytes = reinterpret_cast<const char*>(cell);
-    return nameInField(bytes + offset, msg::cellSize - offset);
+    return msg::fieldText(bytes + offset, msg::cellSize - offset);
 }
 
 image::PixelRect pixelRectOf(const WireRect& rect) {
@@ -36,10 +33,8 @@ bool openRequestBuffer(ipc::IPCMemoryBuffer& buffer, const std::string& name, bo
         return true;
     }
     try {
-        buffer.setName(name);
-        buffer.map();
+        buffer.open(name);
     } catch (const std::exception&) {
-        buffer.release();
         return false;
     }
     return buffer.data() != nullptr;

@@ -36,10 +36,8 @@ template <typename R> R requestRecord(const msgBase* cell) {
     return record;
 }
 
-// A name in a request: its text up to the first NUL, or up to the end of its
-// field when no NUL comes first. Names that run to the end of a request end
-// at the end of the queue cell at the latest.
-std::string nameInField(const char* field, std::size_t fieldBytes);
+// A name that runs to the end of a request (msg::fieldText reads the others):
+// it ends at the end of the queue cell at the latest.
 std::string nameToCellEnd(const msgBase* cell, std::size_t offset);
 
 // The plug-in's rectangle for a message rectangle.

@@ -1,7 +1,6 @@
 #include "proxy/ServerProxy.h"
 
 #include "ipc/ProxyChannel.h"
-#include "ipc/QueueNames.h"
 #include "platform/Clock.h"
 #include "platform/Foreground.h"
 #include "platform/Process.h"
@@ -20,13 +19,6 @@ constexpr std::time_t silenceBeforeLivenessCheck = 2;
 // What msgKeepServer and msgAbort carry; the server gives them their meaning.
 constexpr std::int32_t keepServerValue = 600;
 constexpr std::int32_t abortCode = 1000;
-
-boost::shared_ptr<ipc::ProxyChannel> channelOf(const std::string& connectionName,
-                                               std::uint32_t processId, bool create) {
-    return boost::shared_ptr<ipc::ProxyChannel>(
-        new ipc::ProxyChannel(ipc::requestQueueName(connectionName, processId),
-                              ipc::responseQueueName(connectionName, processId), create));
-}
 
 bool hostReportsAbort() {
     return gFilterRecord != nullptr && gFilterRecord->abortProc != nullptr &&
@@ -49,11 +41,12 @@ ServerProxy::ServerProxy() {
 ServerProxy::~ServerProxy() = default;
 
 void ServerProxy::connectAndLaunch(unsigned pingSliceMs) {
-    clientChannel = channelOf(connectionName, platform::currentProcessId(), true);
+    clientChannel.reset(
+        new ipc::ProxyChannel(ipc::create, connectionName, platform::currentProcessId()));
     launchServer();
     // The server creates its own channel before it answers the first ping.
     ping(pingSliceMs);
-    serverChannel = channelOf(connectionName, remoteProcessId, false);
+    serverChannel.reset(new ipc::ProxyChannel(ipc::open, connectionName, remoteProcessId));
 }
 
 bool ServerProxy::attach(const std::string& name, std::uint32_t processId, unsigned pingSliceMs) {
@@ -61,9 +54,10 @@ bool ServerProxy::attach(const std::string& name, std::uint32_t processId, unsig
     remoteProcessId = processId;
     // Opened from the id when the liveness check first needs it.
     remoteProcess.reset();
-    clientChannel = channelOf(connectionName, platform::currentProcessId(), false);
+    clientChannel.reset(
+        new ipc::ProxyChannel(ipc::open, connectionName, platform::currentProcessId()));
     ping(pingSliceMs);
-    serverChannel = channelOf(connectionName, remoteProcessId, false);
+    serverChannel.reset(new ipc::ProxyChannel(ipc::open, connectionName, remoteProcessId));
     return true;
 }
 

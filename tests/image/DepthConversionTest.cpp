@@ -1,7 +1,7 @@
 #include "image/DepthConversion.h"
-#include "image/Convert16To8Span.h"
 #include "image/Image.h"
 #include "image/PixelFormat.h"
+#include "image/SampleScaling.h"
 #include "image/SingleChannelImage.h"
 
 #include <gtest/gtest.h>
@@ -40,14 +40,18 @@ TEST(DepthConversion, MaskSamplesScaleToDocumentDepthOverTheOverlap) {
               (std::vector<unsigned short>{129, 0, 7777, 7777}));
     EXPECT_EQ(convertMaskRow<float>(image::convert8ToFloat, -1.0F),
               (std::vector<float>{1.0F / 255.0F, 0.0F, -1.0F, -1.0F}));
+}
 
+TEST(SampleScaling, EightBitSamplesScaleUpRoundedAndComeBackUnchanged) {
+    // 254 is the one value where rounding with +127 instead of +128 gives
+    // another sample (32639): a host that scaled so would disagree with us.
     const std::pair<std::uint8_t, std::uint16_t> to16[] = {
-        {255, 32768}, {128, 16448}, {1, 129}, {0, 0}};
+        {255, 32768}, {254, 32640}, {128, 16448}, {1, 129}, {0, 0}};
     for (const auto& [v, expected] : to16) {
         EXPECT_EQ(image::convert8To16Sample(v), expected);
     }
     EXPECT_EQ(image::convert8ToFloatSample(255), 1.0F);
-    // Scaling up and back down again must give every 8-bit value back.
+    // Scaling up and back down gives every 8-bit value back.
     for (unsigned v = 0; v < 256; ++v) {
         const auto sample = static_cast<std::uint8_t>(v);
         EXPECT_EQ(image::convert16To8Sample(image::convert8To16Sample(sample)), sample);

@@ -32,15 +32,15 @@ TEST(IPCMemoryBuffer, ComposesNamesFromPrefixSuffixAndCounter) {
     const std::string stem = uniqueName("Names");
     struct Case {
         std::string prefix, suffix;
-        bool uniqueSuffix;
+        ipc::UniqueSuffix uniqueSuffix;
         std::string expected;
     } cases[] = {
-        {"GetParams" + stem, pid, true, "GetParams" + stem + pid + "0"},
-        {stem, "4321", true, stem + "43210"},
-        {stem + "exact", "", false, stem + "exact"},
+        {"GetParams" + stem, pid, ipc::UniqueSuffix::counter, "GetParams" + stem + pid + "0"},
+        {stem, "4321", ipc::UniqueSuffix::counter, stem + "43210"},
+        {stem + "exact", "", ipc::UniqueSuffix::none, stem + "exact"},
     };
     for (const Case& c : cases) {
-        IPCMemoryBuffer buffer(c.prefix, c.suffix, 16, c.uniqueSuffix);
+        IPCMemoryBuffer buffer(ipc::create, c.prefix, c.suffix, 16, c.uniqueSuffix);
         EXPECT_EQ(buffer.name(), c.expected);
         EXPECT_EQ(buffer.size(), 16);
         EXPECT_EQ(header(buffer), 16) << "the first 8 bytes hold the payload size";
@@ -48,7 +48,7 @@ TEST(IPCMemoryBuffer, ComposesNamesFromPrefixSuffixAndCounter) {
 }
 
 TEST(IPCMemoryBuffer, EmptyBufferHasNoDataAndNoSize) {
-    IPCMemoryBuffer buffer(true);
+    IPCMemoryBuffer buffer;
     EXPECT_EQ(buffer.data(), nullptr);
     EXPECT_EQ(buffer.size(), 0);
     EXPECT_EQ(buffer.capacity(), 0u);
@@ -56,10 +56,9 @@ TEST(IPCMemoryBuffer, EmptyBufferHasNoDataAndNoSize) {
 }
 
 TEST(IPCMemoryBuffer, OpeningAMissingNameFailsAndLeavesTheBufferEmpty) {
-    IPCMemoryBuffer buffer(false);
-    buffer.setName(uniqueName("nobody-made-this"));
+    IPCMemoryBuffer buffer;
     try {
-        buffer.map();
+        buffer.open(uniqueName("nobody-made-this"));
         FAIL() << "opening a missing region succeeded";
     } catch (const ipc::InterProcessException& failure) {
         EXPECT_STREQ(failure.what(), ipc::errors::cannotCreateMapping);
@@ -70,12 +69,10 @@ TEST(IPCMemoryBuffer, OpeningAMissingNameFailsAndLeavesTheBufferEmpty) {
 
 TEST(IPCMemoryBuffer, OpenerReadsTheSizeFromTheHeaderAndSharesThePayload) {
     const std::string name = uniqueName("shared");
-    IPCMemoryBuffer creator(name, "", 4, false);
+    IPCMemoryBuffer creator(ipc::create, name, "", 4, ipc::UniqueSuffix::none);
     std::memcpy(creator.data(), "abcd", 4);
 
-    IPCMemoryBuffer opener(false);
-    opener.setName(name);
-    opener.map();
+    IPCMemoryBuffer opener(ipc::open, name);
     EXPECT_EQ(opener.size(), 4);
     EXPECT_EQ(std::string(reinterpret_cast<char*>(opener.data()), 4), "abcd");
     std::memcpy(opener.data(), "wxyz", 4);
@@ -85,15 +82,12 @@ TEST(IPCMemoryBuffer, OpenerReadsTheSizeFromTheHeaderAndSharesThePayload) {
 TEST(IPCMemoryBuffer, RemappingReleasesTheOldRegion) {
     const std::string first = uniqueName("first");
     const std::string second = uniqueName("second");
-    IPCMemoryBuffer a(first, "", 8, false);
-    IPCMemoryBuffer b(second, "", 32, false);
+    IPCMemoryBuffer a(ipc::create, first, "", 8, ipc::UniqueSuffix::none);
+    IPCMemoryBuffer b(ipc::create, second, "", 32, ipc::UniqueSuffix::none);
 
-    IPCMemoryBuffer opener(false);
-    opener.setName(first);
-    opener.map();
+    IPCMemoryBuffer opener(ipc::open, first);
     EXPECT_EQ(opener.size(), 8);
-    opener.setName(second);
-    opener.map();
+    opener.open(second);
     EXPECT_EQ(opener.size(), 32);
     EXPECT_EQ(opener.name(), second);
 }
@@ -103,11 +97,11 @@ TEST(IPCMemoryBuffer, CapacityIsWhatIsMappedWhateverTheHeaderClaims) {
     // and a peer may write any number into the header: neither moves the
     // bounds that users copy within.
     const std::string name = uniqueName("reused");
-    IPCMemoryBuffer existing(name, "", 64, false);
+    IPCMemoryBuffer existing(ipc::create, name, "", 64, ipc::UniqueSuffix::none);
     const std::size_t mapped = existing.capacity();
     ASSERT_GE(mapped, 64u);
 
-    IPCMemoryBuffer bigger(name, "", 1 << 20, false);
+    IPCMemoryBuffer bigger(ipc::create, name, "", 1 << 20, ipc::UniqueSuffix::none);
     EXPECT_EQ(bigger.size(), 1 << 20);
     EXPECT_EQ(bigger.capacity(), mapped);
     EXPECT_FALSE(bigger.contains(0, 1 << 20));
@@ -115,9 +109,7 @@ TEST(IPCMemoryBuffer, CapacityIsWhatIsMappedWhateverTheHeaderClaims) {
 
     const std::int64_t claim = std::int64_t{1} << 40;
     std::memcpy(existing.data() - IPCMemoryBuffer::headerSize, &claim, sizeof claim);
-    IPCMemoryBuffer opener(false);
-    opener.setName(name);
-    opener.map();
+    IPCMemoryBuffer opener(ipc::open, name);
     EXPECT_EQ(opener.size(), claim);
     EXPECT_EQ(opener.capacity(), mapped);
     EXPECT_FALSE(opener.contains(0, static_cast<std::size_t>(mapped) + 1));
@@ -126,17 +118,19 @@ TEST(IPCMemoryBuffer, CapacityIsWhatIsMappedWhateverTheHeaderClaims) {
 }
 
 TEST(IPCMemoryBuffer, NegativeSizesAreRefused) {
-    EXPECT_THROW(IPCMemoryBuffer(uniqueName("negative"), "", -1, false),
-                 ipc::InterProcessException);
+    EXPECT_THROW(
+        IPCMemoryBuffer(ipc::create, uniqueName("negative"), "", -1, ipc::UniqueSuffix::none),
+        ipc::InterProcessException);
 }
 
 TEST(IPCMemoryBuffer, AnotherProcessReadsWhatWeWroteAndAnswers) {
     const std::string controlName = uniqueName("ctl");
-    IPCMemoryBuffer controlBuffer(controlName, "", sizeof(PeerControl), false);
+    IPCMemoryBuffer controlBuffer(ipc::create, controlName, "", sizeof(PeerControl),
+                                  ipc::UniqueSuffix::none);
     PeerControl& block = control(controlBuffer);
 
     const std::string name = uniqueName("exchange");
-    IPCMemoryBuffer region(name, "", 12, false);
+    IPCMemoryBuffer region(ipc::create, name, "", 12, ipc::UniqueSuffix::none);
     std::memcpy(region.data(), "ping from us", 12);
 
     auto peer = startHelper("ipc_peer", "region-exchange " + controlName + " " + name);

@@ -25,9 +25,7 @@ void sleepMs(int ms) {
 }
 
 std::unique_ptr<ipc::IPCMemoryBuffer> openControl(const std::string& name) {
-    auto buffer = std::make_unique<ipc::IPCMemoryBuffer>(false);
-    buffer->setName(name);
-    buffer->map();
+    auto buffer = std::make_unique<ipc::IPCMemoryBuffer>(ipc::open, name);
     return buffer;
 }
 
@@ -40,9 +38,7 @@ int recordServerArguments(const std::vector<std::string>& args) {
             tag = arg.substr(8);
         }
     }
-    ipc::IPCMemoryBuffer record(false);
-    record.setName("args" + tag);
-    record.map();
+    ipc::IPCMemoryBuffer record(ipc::open, "args" + tag);
     PeerControl& block = control(record);
     setText(block, line);
     block.value = static_cast<std::int32_t>(platform::currentProcessId());
@@ -63,9 +59,7 @@ int run(const std::vector<std::string>& args) {
 
     if (command == "region-exchange") {
         // Reads the test's text from a region and answers into the same one.
-        ipc::IPCMemoryBuffer region(false);
-        region.setName(args.at(2));
-        region.map();
+        ipc::IPCMemoryBuffer region(ipc::open, args.at(2));
         setText(block, std::string(reinterpret_cast<const char*>(region.data()),
                                    static_cast<std::size_t>(region.size())));
         block.value = static_cast<std::int32_t>(region.size());

@@ -35,10 +35,7 @@ long long msSince(Clock::time_point start) {
 
 // The queue's region seen from outside, the way the server maps it.
 struct RegionView {
-    explicit RegionView(const std::string& name) : buffer(false) {
-        buffer.setName(name);
-        buffer.map();
-    }
+    explicit RegionView(const std::string& name) : buffer(ipc::open, name) {}
     std::int32_t word(std::size_t index) const {
         std::int32_t value = 0;
         std::memcpy(&value, buffer.data() + 4 * index, sizeof value);
@@ -225,7 +222,8 @@ TEST(MessageQueue, SendWithinOutlastsAStaleSignalAndTakesTheCellThatComesFree) {
 
 TEST(MessageQueue, AMessageArrivingDuringTheWaitIsReceived) {
     const std::string controlName = uniqueName("ctl");
-    IPCMemoryBuffer controlBuffer(controlName, "", sizeof(PeerControl), false);
+    IPCMemoryBuffer controlBuffer(ipc::create, controlName, "", sizeof(PeerControl),
+                                  ipc::UniqueSuffix::none);
     PeerControl& block = control(controlBuffer);
     const std::string name = uniqueName("arrive");
     MessageQueue queue(ipc::create, name, 10, 768);
@@ -243,7 +241,8 @@ TEST(MessageQueue, AMessageArrivingDuringTheWaitIsReceived) {
 
 TEST(MessageQueue, AMessageSentBeforeThePeerOpenedTheQueueWaitsForIt) {
     const std::string controlName = uniqueName("ctl");
-    IPCMemoryBuffer controlBuffer(controlName, "", sizeof(PeerControl), false);
+    IPCMemoryBuffer controlBuffer(ipc::create, controlName, "", sizeof(PeerControl),
+                                  ipc::UniqueSuffix::none);
     PeerControl& block = control(controlBuffer);
     const std::string name = uniqueName("early");
 
@@ -324,8 +323,8 @@ TEST(ProxyChannel, CarriesRequestsOneWayAndAnswersTheOther) {
     const std::string tag = uniqueName("t");
     const std::string request = ipc::requestQueueName(tag, 1);
     const std::string response = ipc::responseQueueName(tag, 1);
-    ipc::ProxyChannel asker(request, response, true);
-    ipc::ProxyChannel answerer(request, response, false);
+    ipc::ProxyChannel asker(ipc::create, tag, 1);
+    ipc::ProxyChannel answerer(ipc::open, tag, 1);
     EXPECT_TRUE(asker.createFlag());
     EXPECT_FALSE(answerer.createFlag());
 

@@ -62,14 +62,13 @@ private:
 
 struct Peer {
     std::string controlName = uniqueName("ctl");
-    IPCMemoryBuffer buffer{controlName, "", static_cast<int>(sizeof(PeerControl)), false};
+    IPCMemoryBuffer buffer{ipc::create, controlName, "", static_cast<int>(sizeof(PeerControl)),
+                           ipc::UniqueSuffix::none};
     PeerControl& block = control(buffer);
 };
 
 std::uint32_t waitersWord(const std::string& conditionName) {
-    IPCMemoryBuffer word(false);
-    word.setName(conditionName);
-    word.map();
+    IPCMemoryBuffer word(ipc::open, conditionName);
     std::uint32_t value = 0;
     std::memcpy(&value, word.data(), sizeof value);
     return value;
@@ -224,9 +223,7 @@ TEST(NamedCondition, AnotherProcessWakesTheWaiter) {
 TEST(NamedCondition, WaitersWordCountsTheWaitersInItsTwelveByteRegion) {
     const std::string name = uniqueName("condw");
     NamedCondition condition(ipc::create, name);
-    IPCMemoryBuffer word(false);
-    word.setName(name);
-    word.map();
+    IPCMemoryBuffer word(ipc::open, name);
     EXPECT_EQ(word.size(), 4) << "a waiters word of 4 bytes behind the 8-byte header";
 
     ipc::Mutex held;

@@ -51,7 +51,8 @@ protected:
     std::string ask(const std::string& command, const std::string& argument = "",
                     std::int32_t* value = nullptr) {
         const std::string controlName = uniqueName("ctl");
-        IPCMemoryBuffer controlBuffer(controlName, "", sizeof(PeerControl), false);
+        IPCMemoryBuffer controlBuffer(ipc::create, controlName, "", sizeof(PeerControl),
+                                      ipc::UniqueSuffix::none);
         PeerControl& block = control(controlBuffer);
         platform::LaunchResult run =
             platform::launch(peer_.string(), command + " " + controlName + " " + argument);
@@ -126,7 +127,8 @@ TEST_F(ServerLocation, TheServerStartsWithTheConnectionAndOurProcessId) {
         }
         const std::string tag = std::to_string(1000 + (throughShortcut ? 1 : 2));
         // The started "server" records its command line here.
-        IPCMemoryBuffer record("args" + tag, "", sizeof(PeerControl), false);
+        IPCMemoryBuffer record(ipc::create, "args" + tag, "", sizeof(PeerControl),
+                               ipc::UniqueSuffix::none);
         PeerControl& seen = control(record);
 
         std::int32_t launchedId = 0;

@@ -1,10 +1,12 @@
 #include "platform/Clock.h"
 #include "platform/Module.h"
+#include "platform/Path.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <cstdio>
+#include <string>
 #include <thread>
 
 TEST(Clock, TickCountAdvancesInMilliseconds) {
@@ -39,4 +41,23 @@ TEST(Module, FileNameIsTheFullPathOfThisProgram) {
     EXPECT_FALSE(platform::moduleFileName(cut, path.size()));
     EXPECT_TRUE(platform::moduleFileName(cut, path.size() + 1));
     EXPECT_EQ(cut, path);
+}
+
+// A path is cut at its last separator, the platform's own or, on both, '/'.
+// A file at the root has no directory left, nor has a bare file name.
+TEST(Path, CutsAtTheLastSeparator) {
+    const std::string s(1, platform::kPathSeparator);
+    const struct {
+        std::string path, directory, fileName, beside;
+    } cases[] = {
+        {s + "a" + s + "b" + s + "c.so", s + "a" + s + "b", "c.so", s + "a" + s + "b" + s + "x"},
+        {"d/e", "d", "e", "d/x"},
+        {s + "c.so", "", "c.so", s + "x"},
+        {"c.so", "", "c.so", "x"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(platform::directoryOf(c.path), c.directory) << c.path;
+        EXPECT_EQ(platform::fileNameOf(c.path), c.fileName) << c.path;
+        EXPECT_EQ(platform::fileBeside(c.path, "x"), c.beside) << c.path;
+    }
 }

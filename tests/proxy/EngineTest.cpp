@@ -388,9 +388,7 @@ protected:
             const auto request = cell.as<msgGetParameters>();
             EXPECT_EQ(request.selector, msg::getParameters);
             requestedName_ = std::string(request.bufferName);
-            ipc::IPCMemoryBuffer buffer(false);
-            buffer.setName(requestedName_);
-            buffer.map();
+            ipc::IPCMemoryBuffer buffer(ipc::open, requestedName_);
             announced_ = buffer.size();
             std::memcpy(buffer.data(), text.data(), text.size());
             ASSERT_TRUE(
@@ -500,9 +498,7 @@ TEST_F(Parameters, SetParametersHandsOverTheSettingsTextAlone) {
             const auto request = cell.as<msgSetParameters>();
             EXPECT_EQ(request.selector, msg::setParameters);
             name = request.bufferName;
-            ipc::IPCMemoryBuffer buffer(false);
-            buffer.setName(name);
-            buffer.map();
+            ipc::IPCMemoryBuffer buffer(ipc::open, name);
             size = buffer.size();
             received.assign(reinterpret_cast<const char*>(buffer.data()),
                             static_cast<std::size_t>(size));

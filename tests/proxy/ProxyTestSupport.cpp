@@ -4,7 +4,6 @@
 #include "host/FilterHost.h"
 #include "ipc/MessageQueue.h"
 #include "ipc/ProxyChannel.h"
-#include "ipc/QueueNames.h"
 #include "platform/Clock.h"
 #include "platform/Environment.h"
 #include "platform/Process.h"
@@ -119,28 +118,16 @@ BoundHost::~BoundHost() {
     gFilterRecord = nullptr;
 }
 
-namespace {
-
-std::unique_ptr<ipc::ProxyChannel> channel(const std::string& name, std::uint32_t key,
-                                           bool create) {
-    return std::make_unique<ipc::ProxyChannel>(ipc::requestQueueName(name, key),
-                                               ipc::responseQueueName(name, key), create);
-}
-
-} // namespace
-
 ServerSide::ServerSide(ServerProxy& proxy) {
     const std::string name = testing_support::uniqueName("side");
     const std::uint32_t plugin = platform::currentProcessId();
     // Only a name: no process of this id is involved.
     const std::uint32_t server = plugin + 1000000U;
     proxy.connectionName = name;
-    proxy.clientChannel.reset(new ipc::ProxyChannel(ipc::requestQueueName(name, plugin),
-                                                    ipc::responseQueueName(name, plugin), true));
-    serverChannel_ = channel(name, server, true);
-    pluginChannel_ = channel(name, plugin, false);
-    proxy.serverChannel.reset(new ipc::ProxyChannel(ipc::requestQueueName(name, server),
-                                                    ipc::responseQueueName(name, server), false));
+    proxy.clientChannel.reset(new ipc::ProxyChannel(ipc::create, name, plugin));
+    serverChannel_ = std::make_unique<ipc::ProxyChannel>(ipc::create, name, server);
+    pluginChannel_ = std::make_unique<ipc::ProxyChannel>(ipc::open, name, plugin);
+    proxy.serverChannel.reset(new ipc::ProxyChannel(ipc::open, name, server));
 }
 
 ServerSide::~ServerSide() = default;

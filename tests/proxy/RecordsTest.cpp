@@ -281,9 +281,7 @@ TEST_F(Records, TheDocumentDescriptionCarriesTheDocumentAsTheHostDescribesIt) {
         if (!c.document.iccProfile.empty()) {
             // The server finds the profile under the name it was sent.
             ASSERT_TRUE(globals.iccProfileBuffer);
-            ipc::IPCMemoryBuffer shared(false);
-            shared.setName(profileName);
-            shared.map();
+            ipc::IPCMemoryBuffer shared(ipc::open, profileName);
             ASSERT_EQ(shared.size(), static_cast<std::int64_t>(c.document.iccProfile.size()));
             EXPECT_EQ(Bytes(shared.data(), shared.data() + shared.size()), c.document.iccProfile);
         } else {
@@ -320,7 +318,8 @@ TEST_F(Records, AProfileBufferNameHeldElsewhereAtASmallerSizeFailsBeforeAnything
     host::FilterHost host(document);
     BoundHost bound(host);
     // A peer still holds the re-used name with a profile of an earlier size.
-    ipc::IPCMemoryBuffer earlier("", std::to_string(platform::currentProcessId()), 100, true);
+    ipc::IPCMemoryBuffer earlier(ipc::create, "", std::to_string(platform::currentProcessId()), 100,
+                                 ipc::UniqueSuffix::counter);
     FilterGlobals globals;
     ServerSide side(globals);
     const image::PixelRect whole(0, 0, 8, 8);

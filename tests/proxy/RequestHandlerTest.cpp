@@ -68,7 +68,8 @@ protected:
     // A buffer of the server's, `bytes` of payload filled with `fill`.
     ipc::IPCMemoryBuffer& serverBuffer(std::size_t bytes, std::uint8_t fill = 0xEE) {
         buffers_.push_back(std::make_unique<ipc::IPCMemoryBuffer>(
-            testing_support::uniqueName("hb"), "", static_cast<int>(bytes), false));
+            ipc::create, testing_support::uniqueName("hb"), "", static_cast<int>(bytes),
+            ipc::UniqueSuffix::none));
         std::memset(buffers_.back()->data(), fill, bytes);
         return *buffers_.back();
     }
@@ -334,7 +335,7 @@ TEST_F(Requests, ANameRunsToItsNulOrToTheEndOfItsField) {
     open(host::Document::rgb(2, 1));
     // A name that fills the 32 bytes of a write request's field exactly.
     const std::string fullName(32, 'w');
-    ipc::IPCMemoryBuffer fieldBuffer(fullName, "", 6, false);
+    ipc::IPCMemoryBuffer fieldBuffer(ipc::create, fullName, "", 6, ipc::UniqueSuffix::none);
     auto write = msg::emptyRecord<msgWriteOutputRequest>(msg::writeOutput);
     write.rect = wire(0, 0, 2, 1);
     write.bytesPerSample = 1;

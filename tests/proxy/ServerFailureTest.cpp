@@ -275,7 +275,8 @@ TEST_F(ServerFailure, ABufferNameHeldAtASmallerSizeFailsItsExchangeCleanly) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         {
-            ipc::IPCMemoryBuffer squatter(c.prefix, ownPid(), 4, true);
+            ipc::IPCMemoryBuffer squatter(ipc::create, c.prefix, ownPid(), 4,
+                                          ipc::UniqueSuffix::counter);
             const std::string failure = failureOf(c.run);
             EXPECT_EQ(failure.rfind(errors::bufferSmallerThanAnnounced, 0), 0U) << failure;
             EXPECT_NE(failure.find(squatter.name()), std::string::npos) << failure;

@@ -42,7 +42,7 @@ TEST(PeerInput, ANameIsReadOnlyWithinItsField) {
 
 TEST(PeerInput, ABuffersSizeClaimCountsOnlyWhenItFitsTheMapping) {
     const std::string name = uniqueName("peertext");
-    ipc::IPCMemoryBuffer created(name, "", 5, false);
+    ipc::IPCMemoryBuffer created(ipc::create, name, "", 5, ipc::UniqueSuffix::none);
     std::memcpy(created.data(), "hello", 5);
 
     std::string failure;
@@ -55,25 +55,21 @@ TEST(PeerInput, ABuffersSizeClaimCountsOnlyWhenItFitsTheMapping) {
     for (const std::int64_t lie : {std::int64_t{-1}, std::int64_t{1} << 40,
                                    static_cast<std::int64_t>(opened->capacity()) + 1}) {
         claimSize(created, lie);
-        ipc::IPCMemoryBuffer reopened(false);
-        reopened.setName(name);
-        reopened.map();
+        ipc::IPCMemoryBuffer reopened(ipc::open, name);
         failure.clear();
         EXPECT_EQ(checkedPayloadSize(reopened, failure), -1) << lie;
         EXPECT_FALSE(readPeerText(reopened, text, failure)) << lie;
         EXPECT_NE(failure.find("announces"), std::string::npos) << failure;
     }
     claimSize(created, 3);
-    ipc::IPCMemoryBuffer honest(false);
-    honest.setName(name);
-    honest.map();
+    ipc::IPCMemoryBuffer honest(ipc::open, name);
     ASSERT_TRUE(readPeerText(honest, text, failure));
     EXPECT_EQ(text, "hel");
 }
 
 TEST(PeerInput, AWriteMustFitWhatIsMapped) {
     const std::string name = uniqueName("peerwrite");
-    ipc::IPCMemoryBuffer created(name, "", 4, false);
+    ipc::IPCMemoryBuffer created(ipc::create, name, "", 4, ipc::UniqueSuffix::none);
     std::string failure;
     const auto opened = openPeerBuffer(name, failure);
     ASSERT_TRUE(opened);

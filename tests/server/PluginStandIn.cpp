@@ -4,7 +4,6 @@
 #include "ipc/IPCMemoryBuffer.h"
 #include "ipc/MessageQueue.h"
 #include "ipc/ProxyChannel.h"
-#include "ipc/QueueNames.h"
 #include "ipc/ServerLaunch.h"
 #include "platform/Clock.h"
 #include "platform/Environment.h"
@@ -83,9 +82,7 @@ PluginStandIn::PluginStandIn()
     : connectionName_(nextConnectionName()),
       logPath_(temporaryPath("solvanta-server-" + connectionName_)) {
     const std::uint32_t self = platform::currentProcessId();
-    clientChannel_ =
-        std::make_unique<ipc::ProxyChannel>(ipc::requestQueueName(connectionName_, self),
-                                            ipc::responseQueueName(connectionName_, self), true);
+    clientChannel_ = std::make_unique<ipc::ProxyChannel>(ipc::create, connectionName_, self);
 }
 
 PluginStandIn::~PluginStandIn() {
@@ -140,9 +137,7 @@ bool PluginStandIn::connect(std::uint32_t timeoutMs) {
         cell.selector() != msg::pingResponse) {
         return false;
     }
-    serverChannel_ = std::make_unique<ipc::ProxyChannel>(
-        ipc::requestQueueName(connectionName_, serverPid()),
-        ipc::responseQueueName(connectionName_, serverPid()), false);
+    serverChannel_ = std::make_unique<ipc::ProxyChannel>(ipc::open, connectionName_, serverPid());
     return true;
 }
 
@@ -150,12 +145,8 @@ void PluginStandIn::attachAgain() {
     serverChannel_.reset();
     clientChannel_.reset();
     const std::uint32_t self = platform::currentProcessId();
-    clientChannel_ =
-        std::make_unique<ipc::ProxyChannel>(ipc::requestQueueName(connectionName_, self),
-                                            ipc::responseQueueName(connectionName_, self), false);
-    serverChannel_ = std::make_unique<ipc::ProxyChannel>(
-        ipc::requestQueueName(connectionName_, serverPid()),
-        ipc::responseQueueName(connectionName_, serverPid()), false);
+    clientChannel_ = std::make_unique<ipc::ProxyChannel>(ipc::open, connectionName_, self);
+    serverChannel_ = std::make_unique<ipc::ProxyChannel>(ipc::open, connectionName_, serverPid());
 }
 
 bool PluginStandIn::sendBytes(const void* data, std::size_t size) {
@@ -216,8 +207,9 @@ std::optional<std::int32_t> PluginStandIn::settingsSize() {
 }
 
 std::optional<std::string> PluginStandIn::fetchSettings(std::int32_t size) {
-    ipc::IPCMemoryBuffer text("GetParams", std::to_string(platform::currentProcessId()), size,
-                              true);
+    ipc::IPCMemoryBuffer text(ipc::create, "GetParams",
+                              std::to_string(platform::currentProcessId()), size,
+                              ipc::UniqueSuffix::counter);
     auto request = emptyRecord<msgGetParameters>(msg::getParameters);
     copyName(request.bufferName, text.name());
     const auto answer = post<msgGetParametersResponse>(request, msg::getParametersResponse);
@@ -236,8 +228,9 @@ std::optional<std::string> PluginStandIn::fetchSettings() {
 }
 
 std::optional<std::int32_t> PluginStandIn::storeSettings(const std::string& text) {
-    ipc::IPCMemoryBuffer buffer("SetParams", std::to_string(platform::currentProcessId()),
-                                static_cast<int>(text.size()), true);
+    ipc::IPCMemoryBuffer buffer(ipc::create, "SetParams",
+                                std::to_string(platform::currentProcessId()),
+                                static_cast<int>(text.size()), ipc::UniqueSuffix::counter);
     if (!text.empty()) {
         std::memcpy(buffer.data(), text.data(), text.size());
     }
@@ -256,9 +249,7 @@ ipc::IPCMemoryBuffer& PluginStandIn::buffer(const std::string& name) {
             return *open;
         }
     }
-    auto opened = std::make_unique<ipc::IPCMemoryBuffer>(false);
-    opened->setName(name);
-    opened->map();
+    auto opened = std::make_unique<ipc::IPCMemoryBuffer>(ipc::open, name);
     buffers_.emplace_back(name, std::move(opened));
     return *buffers_.back().second;
 }

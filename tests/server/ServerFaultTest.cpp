@@ -231,7 +231,7 @@ TEST(ReferenceServerUntrustedPeer, NamesAreReadOnlyWithinTheirFields) {
     // the cell by more letters: only the field counts.
     const std::string name = testing_support::uniqueName("fullfield") + std::string(32, 'n');
     const std::string fullName = name.substr(0, 32);
-    ipc::IPCMemoryBuffer text(fullName, "", 8, false);
+    ipc::IPCMemoryBuffer text(ipc::create, fullName, "", 8, ipc::UniqueSuffix::none);
     std::memcpy(text.data(), "invert=1", 8);
     unsigned char bytes[64];
     std::memset(bytes, 'X', sizeof bytes);
@@ -258,7 +258,8 @@ TEST(ReferenceServerUntrustedPeer, ASizeThatDoesNotFitTheMappingFailsOnlyThatExc
 
     // Settings from a buffer whose header claims far more than is mapped.
     for (const std::int64_t claim : {std::int64_t{1} << 30, std::int64_t{-8}}) {
-        ipc::IPCMemoryBuffer lying("SetParams", testing_support::uniqueName("lie"), 8, false);
+        ipc::IPCMemoryBuffer lying(ipc::create, "SetParams", testing_support::uniqueName("lie"), 8,
+                                   ipc::UniqueSuffix::none);
         std::memcpy(lying.data(), "invert=1", 8);
         claimSize(lying, claim);
         auto request = emptyRecord<msgSetParameters>(msg::setParameters);
@@ -269,7 +270,8 @@ TEST(ReferenceServerUntrustedPeer, ASizeThatDoesNotFitTheMappingFailsOnlyThatExc
         EXPECT_NE(answer->status, 0) << claim;
     }
     // Settings into a buffer too small for them.
-    ipc::IPCMemoryBuffer small("GetParams", testing_support::uniqueName("small"), 3, false);
+    ipc::IPCMemoryBuffer small(ipc::create, "GetParams", testing_support::uniqueName("small"), 3,
+                               ipc::UniqueSuffix::none);
     auto get = emptyRecord<msgGetParameters>(msg::getParameters);
     copyName(get.bufferName, small.name());
     const auto tooSmall = plugin.post<msgGetParametersResponse>(get, msg::getParametersResponse);
@@ -285,7 +287,8 @@ TEST(ReferenceServerUntrustedPeer, ASizeThatDoesNotFitTheMappingFailsOnlyThatExc
     EXPECT_NE(notThere->status, 0);
 
     // An ICC profile buffer that lies about its size is not used.
-    ipc::IPCMemoryBuffer profile("", testing_support::uniqueName("icc"), 16, false);
+    ipc::IPCMemoryBuffer profile(ipc::create, "", testing_support::uniqueName("icc"), 16,
+                                 ipc::UniqueSuffix::none);
     claimSize(profile, std::int64_t{1} << 32);
     TestDocument document = fourTiles();
     msgDocumentInfo info = document.describe();

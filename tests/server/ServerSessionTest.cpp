@@ -3,7 +3,6 @@
 #include "PluginStandIn.h"
 #include "ipc/IPCMemoryBuffer.h"
 #include "ipc/ProxyChannel.h"
-#include "ipc/QueueNames.h"
 #include "platform/Clock.h"
 #include "platform/Process.h"
 
@@ -68,9 +67,7 @@ TEST(ReferenceServer, StartsFromThePluginsCommandLineAndCreatesItsChannelBeforeT
     EXPECT_EQ(cell.selector(), msg::pingResponse);
     // Right after the answer the server's channel, named after the server's
     // own process id, opens.
-    EXPECT_NO_THROW(ipc::ProxyChannel(
-        ipc::requestQueueName(plugin.connectionName(), plugin.serverPid()),
-        ipc::responseQueueName(plugin.connectionName(), plugin.serverPid()), false));
+    EXPECT_NO_THROW(ipc::ProxyChannel(ipc::open, plugin.connectionName(), plugin.serverPid()));
     EXPECT_TRUE(plugin.logContains("start connection=" + plugin.connectionName() +
                                    " client=" + std::to_string(platform::currentProcessId()) +
                                    " server=" + std::to_string(plugin.serverPid())))
@@ -84,8 +81,8 @@ TEST(ReferenceServer, TakesTheHostSettingsAndTheDocumentDescriptionWithoutAnswer
 
     // An ICC profile in a buffer of the plug-in, named in the description.
     const std::string profileBytes = "an ICC profile stand-in";
-    ipc::IPCMemoryBuffer profile("", std::to_string(platform::currentProcessId()),
-                                 static_cast<int>(profileBytes.size()), true);
+    ipc::IPCMemoryBuffer profile(ipc::create, "", std::to_string(platform::currentProcessId()),
+                                 static_cast<int>(profileBytes.size()), ipc::UniqueSuffix::counter);
     std::memcpy(profile.data(), profileBytes.data(), profileBytes.size());
 
     TestDocument document = smallDocument();
@@ -269,9 +266,7 @@ TEST(ReferenceServer, AnInteractiveRunCanAskForAPreviewAndAColour) {
     EXPECT_EQ(read.rect.right, 6);
     EXPECT_EQ(read.rect.top, 1);
     EXPECT_EQ(read.rect.bottom, 4);
-    ipc::IPCMemoryBuffer source(false);
-    source.setName(fieldName(read.bufferName));
-    source.map();
+    ipc::IPCMemoryBuffer source(ipc::open, fieldName(read.bufferName));
     const std::size_t sourceBytes = 36; // 4 x 3 pixels of 3 samples
     ASSERT_TRUE(source.contains(0, sourceBytes));
     std::memset(source.data(), 40, sourceBytes);
@@ -290,9 +285,7 @@ TEST(ReferenceServer, AnInteractiveRunCanAskForAPreviewAndAColour) {
     EXPECT_EQ(display.inPlace, 0);
     EXPECT_EQ(display.resultBytesPerPixel, 4);
     EXPECT_EQ(source.data()[0], 215) << "the preview shows the adjusted pixels";
-    ipc::IPCMemoryBuffer result(false);
-    result.setName(fieldName(display.resultName));
-    result.map();
+    ipc::IPCMemoryBuffer result(ipc::open, fieldName(display.resultName));
     EXPECT_TRUE(result.contains(0, 48)) << "4 x 3 pixels of 4 bytes";
     ASSERT_TRUE(plugin.respond(emptyRecord<msgDisplayResponse>(msg::displayResponse)));
 

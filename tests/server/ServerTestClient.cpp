@@ -5,7 +5,6 @@
 // server has stopped answering by then).
 #include "TestSupport.h"
 #include "ipc/ProxyChannel.h"
-#include "ipc/QueueNames.h"
 #include "ipc/ServerLaunch.h"
 #include "platform/Environment.h"
 #include "platform/Process.h"
@@ -20,8 +19,7 @@ namespace {
 int run(const std::string& mode) {
     const std::uint32_t self = platform::currentProcessId();
     const std::string connection = "77";
-    ipc::ProxyChannel channel(ipc::requestQueueName(connection, self),
-                              ipc::responseQueueName(connection, self), true);
+    ipc::ProxyChannel channel(ipc::create, connection, self);
     if (mode == "silent") {
         platform::setEnvironmentVariable("SOLVANTA_SERVER_SILENT", "request:14");
     }

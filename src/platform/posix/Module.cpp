@@ -9,6 +9,7 @@
 namespace platform {
 
 const char kPathSeparator = '/';
+const char* const kPathSeparators = "/";
 const char* const kExecutableSuffix = "";
 
 namespace {

@@ -229,6 +229,149 @@ ObjectFile::Identity identityOf(const struct stat& status) {
     return {static_cast<std::uint64_t>(status.st_dev), static_cast<std::uint64_t>(status.st_ino)};
 }
 
+// A descriptor, closed unless it was handed on.
+class Descriptor {
+public:
+    explicit Descriptor(int fd = -1) : fd_(fd) {}
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    ~Descriptor() { reset(); }
+
+    [[nodiscard]] int get() const { return fd_; }
+    int release() { return std::exchange(fd_, -1); }
+    void reset(int fd = -1) {
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
+        fd_ = fd;
+    }
+
+private:
+    int fd_;
+};
+
+// A mapping, unmapped unless it was handed on.
+class Mapping {
+public:
+    Mapping() = default;
+    Mapping(const Mapping&) = delete;
+    Mapping& operator=(const Mapping&) = delete;
+    ~Mapping() {
+        if (data_ != nullptr) {
+            ::munmap(data_, size_);
+        }
+    }
+
+    // Takes a mapping of `size` bytes, or null when mapping failed.
+    void take(unsigned char* data, std::size_t size) {
+        data_ = data;
+        size_ = size;
+    }
+    [[nodiscard]] unsigned char* get() const { return data_; }
+    [[nodiscard]] std::size_t size() const { return size_; }
+    unsigned char* release() { return std::exchange(data_, nullptr); }
+
+private:
+    unsigned char* data_ = nullptr;
+    std::size_t size_ = 0;
+};
+
+// The memory of an object that this process attaches to, mapped; whatever a
+// failed attachment made is released with it.
+struct Attachment {
+    Descriptor memory;
+    Mapping mapping;
+    ObjectFile::Identity identity{};
+};
+
+// What keeps the memory behind `memoryFd` from being an object of `layout`;
+// empty when nothing does.
+std::string mismatchOf(int memoryFd, std::size_t memoryBytes, const ObjectFile::Layout& layout) {
+    Header header{};
+    if (memoryBytes < sizeof header ||
+        ::pread(memoryFd, &header, sizeof header, 0) != static_cast<ssize_t>(sizeof header) ||
+        header.magic != headerMagic) {
+        return "the name belongs to no object of ours";
+    }
+    if (header.kind != static_cast<std::uint32_t>(layout.kind)) {
+        return std::string("the name belongs to ") + kindName(header.kind);
+    }
+    if (memoryBytes < ObjectFile::headerSize + layout.minimumSize) {
+        return "its memory is smaller than its kind needs";
+    }
+    return {};
+}
+
+// Holding the name file exclusively: new memory of `bytes` for the object,
+// mapped, its header written and this process recorded as its only holder.
+AttachStatus makeObject(const std::string& name, ObjectKind kind, std::size_t bytes, int nameFd,
+                        const std::string& namePath, Attachment& made, std::string& problem) {
+    made.memory.reset(makeMemory(name, bytes, problem));
+    if (made.memory.get() < 0) {
+        return AttachStatus::refused;
+    }
+    made.mapping.take(mapShared(made.memory.get(), bytes), bytes);
+    struct stat status {};
+    if (made.mapping.get() == nullptr || ::fstat(made.memory.get(), &status) != 0) {
+        problem = "cannot map it: " + errorText(errno);
+        return AttachStatus::noView;
+    }
+    writeHeader(made.mapping.get(), kind);
+    made.identity = identityOf(status);
+    const HolderRecord own{static_cast<std::int32_t>(::getpid()), made.memory.get(),
+                           made.identity.device, made.identity.inode};
+    // Converting is not atomic, which the namespace lock makes harmless.
+    if (!writeRecords(nameFd, {own}) || ::flock(nameFd, LOCK_SH | LOCK_NB) != 0) {
+        const int error = errno;
+        problem = "cannot record its holder in " + namePath + ": " + errorText(error);
+        return AttachStatus::refused;
+    }
+    return AttachStatus::ok;
+}
+
+// Holding the name file shared: the memory of the first holder that can be
+// reached and holds an object of `layout`, mapped, with this process added
+// to the holders and those that died left out.
+AttachStatus joinObject(const ObjectFile::Layout& layout, int nameFd, const std::string& namePath,
+                        Attachment& joined, std::string& problem) {
+    const std::vector<HolderRecord> records = readRecords(nameFd);
+    problem = "none of its holders can be reached";
+    for (const HolderRecord& record : records) {
+        Descriptor memory(reachMemory(record));
+        struct stat status {};
+        if (memory.get() < 0 || ::fstat(memory.get(), &status) != 0) {
+            continue;
+        }
+        const auto memoryBytes = static_cast<std::size_t>(status.st_size);
+        problem = mismatchOf(memory.get(), memoryBytes, layout);
+        if (!problem.empty()) {
+            continue;
+        }
+        joined.memory.reset(memory.release());
+        joined.mapping.take(mapShared(joined.memory.get(), memoryBytes), memoryBytes);
+        if (joined.mapping.get() == nullptr) {
+            problem = "cannot map it: " + errorText(errno);
+            return AttachStatus::noView;
+        }
+        joined.identity = identityOf(status);
+        std::vector<HolderRecord> holders;
+        for (const HolderRecord& held : records) {
+            if (!processGone(held.processId)) {
+                holders.push_back(held);
+            }
+        }
+        holders.push_back({static_cast<std::int32_t>(::getpid()), joined.memory.get(),
+                           joined.identity.device, joined.identity.inode});
+        if (!writeRecords(nameFd, holders)) {
+            const int error = errno;
+            problem = "cannot record its holder in " + namePath + ": " + errorText(error);
+            return AttachStatus::refused;
+        }
+        return AttachStatus::ok;
+    }
+    return AttachStatus::refused;
+}
+
 } // namespace
 
 ObjectFile::ObjectFile(int nameFd, int memoryFd, std::string fileName, unsigned char* mapping,
@@ -242,9 +385,9 @@ AttachStatus ObjectFile::attach(const std::string& name, const Layout& layout,
     object.reset();
     failure.clear();
     const std::size_t createBytes = headerSize + layout.createSize;
-    const auto refuse = [&](const std::string& problem) {
+    const auto fail = [&](AttachStatus result, const std::string& problem) {
         failure = name + ": " + problem;
-        return AttachStatus::refused;
+        return result;
     };
 
     if (name.empty()) {
@@ -265,16 +408,16 @@ AttachStatus ObjectFile::attach(const std::string& name, const Layout& layout,
     std::string problem;
     const ObjectDirectory* directory = ObjectDirectory::get(problem);
     if (directory == nullptr) {
-        return refuse(problem);
+        return fail(AttachStatus::refused, problem);
     }
     std::string fileName = ObjectDirectory::fileName(name);
     if (fileName.empty()) {
-        return refuse("the name is too long");
+        return fail(AttachStatus::refused, "the name is too long");
     }
     const NamespaceGuard guard(*directory, attachPatience);
     if (!guard.held()) {
-        return refuse("the object directory " + directory->path() +
-                      " stays locked by another process");
+        return fail(AttachStatus::refused, "the object directory " + directory->path() +
+                                               " stays locked by another process");
     }
     sweepIfDueLocked(*directory);
 
@@ -283,121 +426,46 @@ AttachStatus ObjectFile::attach(const std::string& name, const Layout& layout,
     if (disposition == Disposition::createOrOpen) {
         flags |= O_CREAT;
     }
-    const int nameFd = ::openat(directory->fd(), fileName.c_str(), flags, 0600);
+    Descriptor nameFile(::openat(directory->fd(), fileName.c_str(), flags, 0600));
     const std::string namePath = directory->path() + "/" + fileName;
-    if (nameFd < 0) {
-        return errno == ENOENT ? AttachStatus::missing
-                               : refuse(namePath + " is in the way: " + errorText(errno));
+    if (nameFile.get() < 0) {
+        return errno == ENOENT
+                   ? AttachStatus::missing
+                   : fail(AttachStatus::refused, namePath + " is in the way: " + errorText(errno));
     }
     struct stat status {};
-    if (::fstat(nameFd, &status) != 0 || !ownedRegularFile(status)) {
-        ::close(nameFd);
-        return refuse(namePath + " is in the way: not a file of this account");
+    if (::fstat(nameFile.get(), &status) != 0 || !ownedRegularFile(status)) {
+        return fail(AttachStatus::refused, namePath + " is in the way: not a file of this account");
     }
-    const auto fail = [&](AttachStatus result, int memoryFd, const std::string& why,
-                          bool removeName) {
-        if (memoryFd >= 0) {
-            ::close(memoryFd);
-        }
-        if (removeName) {
-            ::unlinkat(directory->fd(), fileName.c_str(), 0);
-        }
-        ::close(nameFd);
-        failure = name + ": " + why;
-        return result;
-    };
 
-    if (::flock(nameFd, LOCK_EX | LOCK_NB) == 0) {
+    Attachment attached;
+    if (::flock(nameFile.get(), LOCK_EX | LOCK_NB) == 0) {
         // Nobody holds the name: new, or left by holders that are all gone.
+        // The name goes unless the object is made.
         if (disposition == Disposition::openExisting) {
             ::unlinkat(directory->fd(), fileName.c_str(), 0);
-            ::close(nameFd);
             return AttachStatus::missing;
         }
-        const int memoryFd = makeMemory(name, createBytes, problem);
-        if (memoryFd < 0) {
-            return fail(AttachStatus::refused, -1, problem, true);
+        const AttachStatus made =
+            makeObject(name, layout.kind, createBytes, nameFile.get(), namePath, attached, problem);
+        if (made != AttachStatus::ok) {
+            ::unlinkat(directory->fd(), fileName.c_str(), 0);
+            return fail(made, problem);
         }
-        unsigned char* mapping = mapShared(memoryFd, createBytes);
-        if (mapping == nullptr || ::fstat(memoryFd, &status) != 0) {
-            if (mapping != nullptr) {
-                ::munmap(mapping, createBytes);
-            }
-            return fail(AttachStatus::noView, memoryFd, "cannot map it: " + errorText(errno), true);
+    } else if (::flock(nameFile.get(), LOCK_SH | LOCK_NB) != 0) {
+        // Only a process outside the namespace lock can hold the name
+        // exclusively now, and that one is not waited for.
+        return fail(AttachStatus::refused, "held exclusively by another process");
+    } else {
+        const AttachStatus joined = joinObject(layout, nameFile.get(), namePath, attached, problem);
+        if (joined != AttachStatus::ok) {
+            return fail(joined, problem);
         }
-        writeHeader(mapping, layout.kind);
-        const Identity identity = identityOf(status);
-        const HolderRecord own{static_cast<std::int32_t>(::getpid()), memoryFd, identity.device,
-                               identity.inode};
-        // Converting is not atomic, which the guard makes harmless.
-        if (!writeRecords(nameFd, {own}) || ::flock(nameFd, LOCK_SH | LOCK_NB) != 0) {
-            const int error = errno;
-            ::munmap(mapping, createBytes);
-            return fail(AttachStatus::refused, memoryFd,
-                        "cannot record its holder in " + namePath + ": " + errorText(error), true);
-        }
-        object.reset(
-            new ObjectFile(nameFd, memoryFd, std::move(fileName), mapping, createBytes, identity));
-        return AttachStatus::ok;
     }
-
-    // Held by someone. Only a process outside the namespace lock can hold it
-    // exclusively now, and that one is not waited for.
-    if (::flock(nameFd, LOCK_SH | LOCK_NB) != 0) {
-        return fail(AttachStatus::refused, -1, "held exclusively by another process", false);
-    }
-    const std::vector<HolderRecord> records = readRecords(nameFd);
-    problem = "none of its holders can be reached";
-    for (const HolderRecord& record : records) {
-        const int memoryFd = reachMemory(record);
-        if (memoryFd < 0 || ::fstat(memoryFd, &status) != 0) {
-            if (memoryFd >= 0) {
-                ::close(memoryFd);
-            }
-            continue;
-        }
-        const auto mappingSize = static_cast<std::size_t>(status.st_size);
-        Header header{};
-        if (mappingSize < sizeof header ||
-            ::pread(memoryFd, &header, sizeof header, 0) != static_cast<ssize_t>(sizeof header) ||
-            header.magic != headerMagic) {
-            problem = "the name belongs to no object of ours";
-        } else if (header.kind != static_cast<std::uint32_t>(layout.kind)) {
-            problem = std::string("the name belongs to ") + kindName(header.kind);
-        } else if (mappingSize < headerSize + layout.minimumSize) {
-            problem = "its memory is smaller than its kind needs";
-        } else {
-            problem.clear();
-        }
-        if (!problem.empty()) {
-            ::close(memoryFd);
-            continue;
-        }
-        unsigned char* mapping = mapShared(memoryFd, mappingSize);
-        if (mapping == nullptr) {
-            return fail(AttachStatus::noView, memoryFd, "cannot map it: " + errorText(errno),
-                        false);
-        }
-        const Identity identity = identityOf(status);
-        std::vector<HolderRecord> holders;
-        for (const HolderRecord& held : records) {
-            if (!processGone(held.processId)) {
-                holders.push_back(held);
-            }
-        }
-        holders.push_back(
-            {static_cast<std::int32_t>(::getpid()), memoryFd, identity.device, identity.inode});
-        if (!writeRecords(nameFd, holders)) {
-            const int error = errno;
-            ::munmap(mapping, mappingSize);
-            return fail(AttachStatus::refused, memoryFd,
-                        "cannot record its holder in " + namePath + ": " + errorText(error), false);
-        }
-        object.reset(
-            new ObjectFile(nameFd, memoryFd, std::move(fileName), mapping, mappingSize, identity));
-        return AttachStatus::ok;
-    }
-    return fail(AttachStatus::refused, -1, problem, false);
+    const std::size_t mappingSize = attached.mapping.size();
+    object.reset(new ObjectFile(nameFile.release(), attached.memory.release(), std::move(fileName),
+                                attached.mapping.release(), mappingSize, attached.identity));
+    return AttachStatus::ok;
 }
 
 ObjectFile::~ObjectFile() {

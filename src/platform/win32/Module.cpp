@@ -7,6 +7,7 @@
 namespace platform {
 
 const char kPathSeparator = '\\';
+const char* const kPathSeparators = "\\/";
 const char* const kExecutableSuffix = ".exe";
 
 namespace {

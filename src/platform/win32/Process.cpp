@@ -1,5 +1,6 @@
 #include "platform/Process.h"
 
+#include "platform/Path.h"
 #include "platform/win32/Com.h"
 #include "platform/win32/Handle.h"
 
@@ -158,11 +159,6 @@ LaunchResult resultOf(const ShellLaunch& launch) {
     return result;
 }
 
-std::string fileNameOf(const std::string& path) {
-    const std::size_t separator = path.find_last_of("\\/");
-    return separator == std::string::npos ? path : path.substr(separator + 1);
-}
-
 bool sameFileName(const std::string& a, const std::string& b) {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
                return std::tolower(static_cast<unsigned char>(x)) ==
@@ -259,7 +255,8 @@ LaunchResult launch(const std::string& path, const std::string& arguments) {
     if (result.error != 0) {
         return result;
     }
-    if (std::shared_ptr<Process> child = childStartedSince(before, fileNameOf(link.target))) {
+    if (std::shared_ptr<Process> child =
+            childStartedSince(before, platform::fileNameOf(link.target))) {
         result.error = 0;
         result.process = std::move(child);
         return result;

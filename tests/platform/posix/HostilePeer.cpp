@@ -181,10 +181,13 @@ template <typename Action> std::string failureOf(Action action) {
 // Objects made while /dev/shm has room, one bigger than all of it; then
 // /dev/shm fills up. A new object fails; the ones made before keep working.
 bool fullSharedMemory(const std::string& base, std::ofstream& report) {
-    ipc::IPCMemoryBuffer big(base + "big", "", hostile::bigRegionBytes, false);
+    ipc::IPCMemoryBuffer big(ipc::create, base + "big", "", hostile::bigRegionBytes,
+                             ipc::UniqueSuffix::none);
     ipc::MessageQueue queue(ipc::create, base + "queue", 10, 768);
     fillSharedMemory();
-    report << failureOf([&] { ipc::IPCMemoryBuffer late(base + "late", "", 4096, false); }) << "\n";
+    report << failureOf([&] {
+        ipc::IPCMemoryBuffer late(ipc::create, base + "late", "", 4096, ipc::UniqueSuffix::none);
+    }) << "\n";
 
     std::memset(big.data(), 0x5A, hostile::bigRegionBytes);
     const std::int32_t message = 4711;

@@ -146,7 +146,8 @@ TEST(HostilePeer, ALockHeldByAStoppedPeerEndsWithAFailureNamingIt) {
 // whole, with all their bytes, and work on.
 TEST(HostilePeer, ShrinkingTheObjectsUnderUsLeavesOurMappingsWhole) {
     ipc::MessageQueue queue(ipc::create, uniqueName("shrunkq"), 10, 768);
-    ipc::IPCMemoryBuffer buffer(uniqueName("shrunkb"), "", 1 << 20, false);
+    ipc::IPCMemoryBuffer buffer(ipc::create, uniqueName("shrunkb"), "", 1 << 20,
+                                ipc::UniqueSuffix::none);
     std::fill(buffer.data(), buffer.data() + buffer.capacity(), 0xA5);
 
     EXPECT_EQ(runHostile("shrink " + std::to_string(::getpid())), 0U)

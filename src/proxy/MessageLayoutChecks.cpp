@@ -1,7 +1,7 @@
-#pragma once
-
 // Compile-time checks of every record's size and field offsets: the server
 // reads the records by offset.
+
+#include "proxy/Messages.h"
 
 #include <cstddef>
 #include <type_traits>

@@ -1,17 +1,15 @@
-#pragma once
-
 // Compile-time proof that our declarations have the host's layouts: every
-// field offset and size, every callback slot and every record size. Any
-// translation unit that includes the interface checks them, on Linux x86-64
-// and on Win64 alike.
-
-#include <cstddef>
-#include <cstdint>
+// field offset and size, every callback slot and every record size. Checked
+// once, where the interface's library is built, on Linux x86-64 and on Win64
+// alike.
 
 #include "hostapi/Callbacks.h"
 #include "hostapi/FilterRecord.h"
 #include "hostapi/Suites.h"
 #include "hostapi/Types.h"
+
+#include <cstddef>
+#include <cstdint>
 
 #define HOSTAPI_CHECK_TYPE(Type, size, align)                                                      \
     static_assert(sizeof(Type) == (size), "sizeof(" #Type ") is " #size);                          \
@@ -527,7 +525,3 @@ static_assert(sizeof(ChannelPortsSuite) == 176, "sizeof(ChannelPortsSuite)");
 // NOLINTEND(bugprone-sizeof-expression)
 
 } // namespace hostapi
-
-#undef HOSTAPI_CHECK_SLOT
-#undef HOSTAPI_CHECK_FIELD
-#undef HOSTAPI_CHECK_TYPE
