@@ -1,6 +1,5 @@
 #pragma once
 
-#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -13,14 +12,8 @@ class IPCMemoryBuffer;
 namespace refserver {
 
 // Where the plug-in's bytes enter the server. A peer may write anything into
-// a record or a buffer header, so names are read only within their fields and
-// sizes are checked against what is really mapped before any copy.
-
-// The text of a name field up to its first NUL, or the whole field when it
-// has none.
-template <std::size_t N> std::string fieldText(const char (&field)[N]) {
-    return std::string(field, std::find(field, field + N, '\0'));
-}
+// a buffer header, so sizes are checked against what is really mapped before
+// any copy.
 
 // Opens the plug-in's buffer of that name. Null, with the reason in
 // `failure`, when the name is empty or the buffer cannot be opened.
