@@ -1,5 +1,5 @@
 #include "PeerInput.h"
-#include "TestSupport.h"
+#include "PluginStandIn.h"
 #include "Utf16Field.h"
 #include "ipc/IPCMemoryBuffer.h"
 
@@ -11,15 +11,8 @@
 #include <vector>
 
 using namespace refserver;
+using server_testing::claimSize;
 using testing_support::uniqueName;
-
-namespace {
-
-void claimSize(ipc::IPCMemoryBuffer& buffer, std::int64_t size) {
-    std::memcpy(buffer.data() - ipc::IPCMemoryBuffer::headerSize, &size, sizeof size);
-}
-
-} // namespace
 
 TEST(PeerInput, ABuffersSizeClaimCountsOnlyWhenItFitsTheMapping) {
     const std::string name = uniqueName("peertext");

@@ -19,14 +19,13 @@ namespace {
 
 int run(const std::string& mode) {
     const std::uint32_t self = platform::currentProcessId();
-    const std::string connection = "77";
-    ipc::ProxyChannel channel(ipc::requestQueueName(connection, self),
-                              ipc::responseQueueName(connection, self), true);
+    ipc::ProxyChannel channel(ipc::requestQueueName("77", self), ipc::responseQueueName("77", self),
+                              true);
     if (mode == "silent") {
         platform::setEnvironmentVariable("SOLVANTA_SERVER_SILENT", "request:14");
     }
     const platform::LaunchResult server = platform::launch(
-        testing_support::helperPath("solvanta-server"), ipc::launchArguments(connection, self));
+        testing_support::helperPath("solvanta-server"), ipc::launchArguments("77", self));
     if (!server.process) {
         std::fprintf(stderr, "server_test_client: cannot start the server\n");
         return 1;
