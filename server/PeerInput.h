@@ -1,7 +1,5 @@
 #pragma once
 
-#include "proxy/MessageFields.h"
-
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -14,11 +12,8 @@ class IPCMemoryBuffer;
 namespace refserver {
 
 // Where the plug-in's bytes enter the server. A peer may write anything into
-// a record or a buffer header, so names are read only within their fields and
-// sizes are checked against what is really mapped before any copy.
-
-// A name field's text, read within the field.
-using msg::fieldText;
+// a buffer header, so sizes are checked against what is really mapped before
+// any copy.
 
 // Opens the plug-in's buffer of that name. Null, with the reason in
 // `failure`, when the name is empty or the buffer cannot be opened.

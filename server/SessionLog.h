@@ -1,5 +1,9 @@
 #pragma once
 
+#include "proxy/Messages.h"
+
+#include <cstddef>
+#include <cstdint>
 #include <fstream>
 #include <string>
 
@@ -19,5 +23,11 @@ private:
     bool toStandardError_ = false;
     std::ofstream file_;
 };
+
+// The records' values as log lines show them.
+std::string rectText(const WireRect& rect);                   // "left,top,right,bottom"
+std::string colourText(const std::uint16_t (&components)[4]); // "c0,c1,c2,c3"
+// FNV-1a, so that a log line can show which bytes a buffer held.
+std::uint32_t checksum(const unsigned char* bytes, std::size_t count);
 
 } // namespace refserver

@@ -4,15 +4,17 @@
 #include "ipc/IPCMemoryBuffer.h"
 #include "ipc/MessageQueue.h"
 #include "ipc/ProxyChannel.h"
+#include "ipc/QueueNames.h"
 #include "ipc/ServerLaunch.h"
 #include "platform/Clock.h"
 #include "platform/Environment.h"
 #include "platform/Process.h"
+#include "proxy/NamedBuffers.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <cstdio>
+#include <cstring>
 #include <filesystem>
 
 namespace server_testing {
@@ -33,32 +35,13 @@ std::string nextConnectionName() {
     return std::to_string(counter++);
 }
 
-template <typename Sample> void putSample(unsigned char* at, std::uint16_t value) {
-    const auto sample = static_cast<Sample>(value);
-    std::memcpy(at, &sample, sizeof sample);
-}
-
-template <typename Sample> std::uint16_t getSample(const unsigned char* at) {
-    Sample sample = 0;
-    std::memcpy(&sample, at, sizeof sample);
-    return sample;
-}
-
-void writeSample(unsigned char* at, int bytesPerSample, std::uint16_t value) {
-    if (bytesPerSample == 1) {
-        putSample<std::uint8_t>(at, value);
-    } else {
-        putSample<std::uint16_t>(at, value);
-    }
-}
-
-std::uint16_t readSample(const unsigned char* at, int bytesPerSample) {
-    return bytesPerSample == 1 ? getSample<std::uint8_t>(at) : getSample<std::uint16_t>(at);
-}
-
-bool inside(const WireRect& rect, const TestDocument& document) {
-    return rect.left >= 0 && rect.top >= 0 && rect.left < rect.right && rect.top < rect.bottom &&
-           rect.right <= document.width && rect.bottom <= document.height;
+// Reads and writes name the document's own layout.
+template <typename Request>
+void expectLayout(const Request& request, const TestDocument& document) {
+    EXPECT_EQ(request.bytesPerSample, document.bytesPerSample);
+    EXPECT_EQ(request.colorModel, document.colorModel);
+    EXPECT_EQ(request.colorChannels, document.colorChannels);
+    EXPECT_EQ(request.hasAlpha, document.hasAlpha ? 1 : 0);
 }
 
 } // namespace
@@ -67,8 +50,8 @@ msgDocumentInfo TestDocument::describe(std::int32_t selector) const {
     auto info = emptyRecord<msgDocumentInfo>(selector);
     info.version = 1;
     info.bytesPerChannel = static_cast<std::uint8_t>(bytesPerSample);
-    info.hasSelectionMask = mask.empty() ? 0 : 1;
-    info.hasSelection = mask.empty() ? 0 : 1;
+    info.hasSelectionMask = hasMask ? 1 : 0;
+    info.hasSelection = hasMask ? 1 : 0;
     info.imageRect = WireRect{0, width, 0, height};
     info.wholeRect = info.imageRect;
     info.effectiveRect = effective;
@@ -78,12 +61,35 @@ msgDocumentInfo TestDocument::describe(std::int32_t selector) const {
     return info;
 }
 
+TestDocument makeDocument(int width, int height, int colorChannels, bool hasAlpha,
+                          int bytesPerSample) {
+    TestDocument document;
+    document.width = width;
+    document.height = height;
+    document.colorModel = colorChannels == 1 ? 4 : 0;
+    document.colorChannels = colorChannels;
+    document.hasAlpha = hasAlpha;
+    document.bytesPerSample = bytesPerSample;
+    document.effective = WireRect{0, width, 0, height};
+    return document;
+}
+
+msgHostSettings hostSettings() {
+    auto settings = emptyRecord<msgHostSettings>(msg::hostSettings);
+    const std::uint16_t foreground[4] = {10, 20, 30, 255};
+    std::memcpy(settings.foreground, foreground, sizeof foreground);
+    return settings;
+}
+
+void claimSize(ipc::IPCMemoryBuffer& buffer, std::int64_t size) {
+    std::memcpy(buffer.data() - ipc::IPCMemoryBuffer::headerSize, &size, sizeof size);
+}
+
 PluginStandIn::PluginStandIn()
     : connectionName_(nextConnectionName()),
-      logPath_(temporaryPath("solvanta-server-" + connectionName_)) {
-    const std::uint32_t self = platform::currentProcessId();
-    clientChannel_ = std::make_unique<ipc::ProxyChannel>(ipc::create, connectionName_, self);
-}
+      logPath_(temporaryPath("solvanta-server-" + connectionName_)),
+      clientChannel_(std::make_unique<ipc::ProxyChannel>(ipc::create, connectionName_,
+                                                         platform::currentProcessId())) {}
 
 PluginStandIn::~PluginStandIn() {
     if (server_ && serverRunning()) {
@@ -96,7 +102,7 @@ PluginStandIn::~PluginStandIn() {
     std::filesystem::remove(logPath_, ignored);
 }
 
-bool PluginStandIn::launch(const Environment& environment) {
+bool PluginStandIn::start(const Environment& environment) {
     Environment variables = environment;
     variables.emplace_back("SOLVANTA_SERVER_LOG", logPath_);
     const ScopedEnvironment scope(variables);
@@ -108,11 +114,12 @@ bool PluginStandIn::launch(const Environment& environment) {
         return false;
     }
     server_ = launched.process;
+    if (!sync()) {
+        ADD_FAILURE() << "no answer to the first ping\n" << log();
+        return false;
+    }
+    serverChannel_ = std::make_unique<ipc::ProxyChannel>(ipc::open, connectionName_, server_->id());
     return true;
-}
-
-std::uint32_t PluginStandIn::serverPid() const {
-    return server_ ? server_->id() : 0;
 }
 
 bool PluginStandIn::serverRunning() const {
@@ -121,32 +128,11 @@ bool PluginStandIn::serverRunning() const {
 }
 
 std::optional<std::uint32_t> PluginStandIn::waitForExit(std::uint32_t timeoutMs) {
-    if (!server_ || !server_->waitForExit(timeoutMs)) {
-        return std::nullopt;
-    }
     std::uint32_t code = 0;
-    if (!server_->exitCode(code)) {
+    if (!server_ || !server_->waitForExit(timeoutMs) || !server_->exitCode(code)) {
         return std::nullopt;
     }
     return code;
-}
-
-bool PluginStandIn::connect(std::uint32_t timeoutMs) {
-    Cell cell{};
-    if (!send(emptyRecord<msgBase>(msg::ping)) || !awaitAnswer(cell, timeoutMs) ||
-        cell.selector() != msg::pingResponse) {
-        return false;
-    }
-    serverChannel_ = std::make_unique<ipc::ProxyChannel>(ipc::open, connectionName_, serverPid());
-    return true;
-}
-
-void PluginStandIn::attachAgain() {
-    serverChannel_.reset();
-    clientChannel_.reset();
-    const std::uint32_t self = platform::currentProcessId();
-    clientChannel_ = std::make_unique<ipc::ProxyChannel>(ipc::open, connectionName_, self);
-    serverChannel_ = std::make_unique<ipc::ProxyChannel>(ipc::open, connectionName_, serverPid());
 }
 
 bool PluginStandIn::sendBytes(const void* data, std::size_t size) {
@@ -154,18 +140,9 @@ bool PluginStandIn::sendBytes(const void* data, std::size_t size) {
 }
 
 bool PluginStandIn::awaitAnswer(Cell& cell, std::uint32_t timeoutMs) {
-    const std::uint32_t start = platform::tickCount();
-    std::size_t size = 0;
-    do {
-        const bool running = serverRunning();
-        if (clientChannel_->receive(cell.bytes, sizeof cell.bytes, size, sliceMs)) {
-            return true;
-        }
-        if (!running) {
-            return false;
-        }
-    } while (elapsedSince(start) < timeoutMs);
-    return false;
+    return receiveWhileRunning(timeoutMs, [&](std::size_t& size) {
+        return clientChannel_->receive(cell.bytes, sizeof cell.bytes, size, sliceMs);
+    });
 }
 
 bool PluginStandIn::sync() {
@@ -179,11 +156,20 @@ bool PluginStandIn::awaitRequest(Cell& cell, std::uint32_t timeoutMs) {
         ADD_FAILURE() << "the server channel is not open";
         return false;
     }
+    return receiveWhileRunning(timeoutMs, [&](std::size_t& size) {
+        return serverChannel_->receiveRequest(cell.bytes, sizeof cell.bytes, size, sliceMs);
+    });
+}
+
+template <typename Receive>
+bool PluginStandIn::receiveWhileRunning(std::uint32_t timeoutMs, Receive receive) const {
     const std::uint32_t start = platform::tickCount();
     std::size_t size = 0;
     do {
+        // Looked at before the receive: a record sent just before the end
+        // still counts.
         const bool running = serverRunning();
-        if (serverChannel_->receiveRequest(cell.bytes, sizeof cell.bytes, size, sliceMs)) {
+        if (receive(size)) {
             return true;
         }
         if (!running) {
@@ -200,10 +186,7 @@ bool PluginStandIn::respondBytes(const void* data, std::size_t size) {
 std::optional<std::int32_t> PluginStandIn::settingsSize() {
     const auto answer = post<msgGetParametersSizeResponse>(
         emptyRecord<msgBase>(msg::getParametersSize), msg::getParametersSizeResponse);
-    if (!answer) {
-        return std::nullopt;
-    }
-    return answer->size;
+    return answer ? std::optional<std::int32_t>(answer->size) : std::nullopt;
 }
 
 std::optional<std::string> PluginStandIn::fetchSettings(std::int32_t size) {
@@ -211,7 +194,7 @@ std::optional<std::string> PluginStandIn::fetchSettings(std::int32_t size) {
                               std::to_string(platform::currentProcessId()), size,
                               ipc::UniqueSuffix::counter);
     auto request = emptyRecord<msgGetParameters>(msg::getParameters);
-    copyName(request.bufferName, text.name());
+    proxy::copyBufferName(request.bufferName, text.name());
     const auto answer = post<msgGetParametersResponse>(request, msg::getParametersResponse);
     if (!answer || answer->status != 0) {
         return std::nullopt;
@@ -235,33 +218,34 @@ std::optional<std::int32_t> PluginStandIn::storeSettings(const std::string& text
         std::memcpy(buffer.data(), text.data(), text.size());
     }
     auto request = emptyRecord<msgSetParameters>(msg::setParameters);
-    copyName(request.bufferName, buffer.name());
+    proxy::copyBufferName(request.bufferName, buffer.name());
     const auto answer = post<msgSetParametersResponse>(request, msg::setParametersResponse);
-    if (!answer) {
-        return std::nullopt;
-    }
-    return answer->status;
+    return answer ? std::optional<std::int32_t>(answer->status) : std::nullopt;
 }
 
 ipc::IPCMemoryBuffer& PluginStandIn::buffer(const std::string& name) {
-    for (auto& [known, open] : buffers_) {
-        if (known == name) {
-            return *open;
-        }
+    std::unique_ptr<ipc::IPCMemoryBuffer>& open = buffers_[name];
+    if (!open) {
+        open = std::make_unique<ipc::IPCMemoryBuffer>(ipc::open, name);
     }
-    auto opened = std::make_unique<ipc::IPCMemoryBuffer>(ipc::open, name);
-    buffers_.emplace_back(name, std::move(opened));
-    return *buffers_.back().second;
+    return *open;
 }
 
-RenderTranscript PluginStandIn::serveRender(TestDocument& document, const RenderScript& script) {
+bool PluginStandIn::fits(const WireRect& rect, std::int32_t rowBytes, const std::string& bufferName,
+                         const TestDocument& document, std::size_t pixelBytes) {
+    const bool inside = rect.left >= 0 && rect.top >= 0 && rect.left < rect.right &&
+                        rect.top < rect.bottom && rect.right <= document.width &&
+                        rect.bottom <= document.height;
+    const auto width = static_cast<std::size_t>(rect.right - rect.left);
+    const auto rows = static_cast<std::size_t>(rect.bottom - rect.top);
+    return inside && rowBytes >= 0 && static_cast<std::size_t>(rowBytes) >= width * pixelBytes &&
+           buffer(bufferName).contains(0, static_cast<std::size_t>(rowBytes) * rows);
+}
+
+RenderTranscript PluginStandIn::serveRender(const TestDocument& document,
+                                            const RenderScript& script) {
     RenderTranscript transcript;
-    const int channels = document.totalChannels();
-    const int bps = document.bytesPerSample;
-    const auto pixelBytes = static_cast<std::size_t>(channels) * static_cast<std::size_t>(bps);
-    if (document.output.empty()) {
-        document.output = document.pixels;
-    }
+    const auto sampleBytes = static_cast<std::size_t>(document.bytesPerSample);
     for (;;) {
         Cell cell{};
         if (!awaitRequest(cell)) {
@@ -272,35 +256,13 @@ RenderTranscript PluginStandIn::serveRender(TestDocument& document, const Render
         if (selector == msg::readInput) {
             const auto read = cell.as<msgReadInputRequest>();
             transcript.reads.push_back(read.rect);
-            transcript.imageBuffers.push_back(fieldName(read.bufferName));
+            transcript.imageBuffers.push_back(msg::fieldText(read.bufferName));
             EXPECT_EQ(read.step, 1);
             EXPECT_EQ(read.deliver8Bit, 0);
-            EXPECT_EQ(read.bytesPerSample, bps) << "the document's own sample size";
-            EXPECT_EQ(read.colorModel, document.colorModel);
-            EXPECT_EQ(read.colorChannels, document.colorChannels);
-            EXPECT_EQ(read.hasAlpha, document.hasAlpha ? 1 : 0);
-            EXPECT_TRUE(inside(read.rect, document));
-            const int w = read.rect.right - read.rect.left;
-            const int h = read.rect.bottom - read.rect.top;
-            const auto rowBytes = static_cast<std::size_t>(read.minRowBytes);
-            EXPECT_GE(rowBytes, static_cast<std::size_t>(w) * pixelBytes);
-            ipc::IPCMemoryBuffer& shared = buffer(fieldName(read.bufferName));
-            EXPECT_TRUE(shared.contains(0, rowBytes * static_cast<std::size_t>(h)));
+            expectLayout(read, document);
+            EXPECT_TRUE(fits(read.rect, read.minRowBytes, transcript.imageBuffers.back(), document,
+                             document.pixelBytes()));
             auto answer = emptyRecord<msgReadInputResponse>(msg::readInputResponse);
-            if (inside(read.rect, document) && shared.contains(0, rowBytes * h)) {
-                for (int y = 0; y < h; ++y) {
-                    for (int x = 0; x < w; ++x) {
-                        for (int c = 0; c < channels; ++c) {
-                            writeSample(shared.data() + static_cast<std::size_t>(y) * rowBytes +
-                                            static_cast<std::size_t>(x) * pixelBytes +
-                                            static_cast<std::size_t>(c * bps),
-                                        bps,
-                                        document.pixels[document.sampleIndex(
-                                            read.rect.left + x, read.rect.top + y, c)]);
-                        }
-                    }
-                }
-            }
             if (static_cast<int>(transcript.reads.size()) == script.failingRead) {
                 answer.result = script.readResult;
             }
@@ -310,55 +272,19 @@ RenderTranscript PluginStandIn::serveRender(TestDocument& document, const Render
             transcript.masks.push_back(read.rect);
             EXPECT_EQ(read.declined, 0);
             EXPECT_EQ(read.channels, 1);
-            EXPECT_EQ(read.bytesPerSample, bps);
-            EXPECT_TRUE(inside(read.rect, document));
-            const int w = read.rect.right - read.rect.left;
-            const int h = read.rect.bottom - read.rect.top;
-            const auto rowBytes = static_cast<std::size_t>(read.minRowBytes);
-            ipc::IPCMemoryBuffer& shared = buffer(fieldName(read.bufferName));
+            EXPECT_EQ(read.bytesPerSample, document.bytesPerSample);
+            EXPECT_TRUE(fits(read.rect, read.minRowBytes, msg::fieldText(read.bufferName), document,
+                             sampleBytes));
             auto answer = emptyRecord<msgReadMaskResponse>(msg::readMaskResponse);
-            if (!document.mask.empty() && inside(read.rect, document) &&
-                shared.contains(0, rowBytes * h)) {
-                for (int y = 0; y < h; ++y) {
-                    for (int x = 0; x < w; ++x) {
-                        writeSample(shared.data() + static_cast<std::size_t>(y) * rowBytes +
-                                        static_cast<std::size_t>(x * bps),
-                                    bps,
-                                    document.mask[static_cast<std::size_t>(read.rect.top + y) *
-                                                      static_cast<std::size_t>(document.width) +
-                                                  static_cast<std::size_t>(read.rect.left + x)]);
-                    }
-                }
-                answer.copied = 1;
-            }
+            answer.copied = 1;
             EXPECT_TRUE(respond(answer));
         } else if (selector == msg::writeOutput) {
             const auto write = cell.as<msgWriteOutputRequest>();
             transcript.writes.push_back(write.rect);
-            transcript.imageBuffers.push_back(fieldName(write.bufferName));
-            EXPECT_EQ(write.bytesPerSample, bps);
-            EXPECT_EQ(write.colorModel, document.colorModel);
-            EXPECT_EQ(write.colorChannels, document.colorChannels);
-            EXPECT_EQ(write.hasAlpha, document.hasAlpha ? 1 : 0);
-            EXPECT_TRUE(inside(write.rect, document));
-            const int w = write.rect.right - write.rect.left;
-            const int h = write.rect.bottom - write.rect.top;
-            const auto rowBytes = static_cast<std::size_t>(write.minRowBytes);
-            ipc::IPCMemoryBuffer& shared = buffer(fieldName(write.bufferName));
-            if (inside(write.rect, document) && shared.contains(0, rowBytes * h)) {
-                for (int y = 0; y < h; ++y) {
-                    for (int x = 0; x < w; ++x) {
-                        for (int c = 0; c < channels; ++c) {
-                            document.output[document.sampleIndex(write.rect.left + x,
-                                                                 write.rect.top + y, c)] =
-                                readSample(shared.data() + static_cast<std::size_t>(y) * rowBytes +
-                                               static_cast<std::size_t>(x) * pixelBytes +
-                                               static_cast<std::size_t>(c * bps),
-                                           bps);
-                        }
-                    }
-                }
-            }
+            transcript.imageBuffers.push_back(msg::fieldText(write.bufferName));
+            expectLayout(write, document);
+            EXPECT_TRUE(fits(write.rect, write.minRowBytes, transcript.imageBuffers.back(),
+                             document, document.pixelBytes()));
             // Sent as a message of the plug-in's own, not as an answer.
             auto answer = emptyRecord<msgWriteOutputResponse>(msg::writeOutputResponse);
             if (static_cast<int>(transcript.writes.size()) == script.failingWrite) {
@@ -372,8 +298,10 @@ RenderTranscript PluginStandIn::serveRender(TestDocument& document, const Render
                 abort.code = 1000;
                 EXPECT_TRUE(send(abort));
             }
-        } else if (selector == msg::finish || selector == msg::cancel ||
-                   selector == msg::endWithError) {
+        } else {
+            EXPECT_TRUE(selector == msg::finish || selector == msg::cancel ||
+                        selector == msg::endWithError)
+                << "unexpected request " << selector << " during a render";
             transcript.endSelector = selector;
             if (selector == msg::endWithError) {
                 transcript.endCode = cell.as<msgEndWithError>().code;
@@ -382,18 +310,12 @@ RenderTranscript PluginStandIn::serveRender(TestDocument& document, const Render
                 EXPECT_TRUE(send(emptyRecord<msgBase>(msg::finishAcknowledged)));
             }
             return transcript;
-        } else {
-            ADD_FAILURE() << "unexpected request " << selector << " during a render";
-            return transcript;
         }
     }
 }
 
 std::optional<std::uint32_t> PluginStandIn::endConnection() {
-    if (!send(emptyRecord<msgBase>(msg::endConnection))) {
-        return std::nullopt;
-    }
-    return waitForExit();
+    return send(emptyRecord<msgBase>(msg::endConnection)) ? waitForExit() : std::nullopt;
 }
 
 std::string PluginStandIn::log() const {

@@ -7,13 +7,11 @@
 #include "TestSupport.h"
 #include "proxy/Messages.h"
 
-#include <algorithm>
 #include <cstdint>
-#include <cstring>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
-#include <utility>
 #include <vector>
 
 namespace ipc {
@@ -29,24 +27,14 @@ namespace server_testing {
 
 using msg::Cell;
 using msg::emptyRecord;
-
-template <std::size_t N> void copyName(char (&field)[N], const std::string& name) {
-    std::memset(field, 0, N);
-    std::memcpy(field, name.data(), std::min(name.size(), N));
-}
-
-template <std::size_t N> std::string fieldName(const char (&field)[N]) {
-    return std::string(field, std::find(field, field + N, '\0'));
-}
-
 using testing_support::Environment;
 using testing_support::fileText;
 using testing_support::ScopedEnvironment;
 using testing_support::temporaryPath;
 
-// A small document in the plug-in's memory: interleaved samples, colour
-// channels then alpha, and optionally a selection mask of one sample per
-// pixel.
+// A small document as the plug-in describes it. Its pixels stay with the
+// plug-in: the server's requests are checked against the description and
+// answered, the pixels themselves are the business of the filter-run suite.
 struct TestDocument {
     int width = 0;
     int height = 0;
@@ -55,19 +43,29 @@ struct TestDocument {
     bool hasAlpha = false;
     int bytesPerSample = 1;
     WireRect effective{};
-    std::vector<std::uint16_t> pixels; // one value per sample, whatever the depth
-    std::vector<std::uint16_t> mask;   // empty: no selection mask
-    std::vector<std::uint16_t> output; // what the server wrote back, starting as a copy
+    bool hasMask = false;
 
-    int totalChannels() const { return colorChannels + (hasAlpha ? 1 : 0); }
-    std::size_t sampleIndex(int x, int y, int channel) const {
-        return (static_cast<std::size_t>(y) * static_cast<std::size_t>(width) +
-                static_cast<std::size_t>(x)) *
-                   static_cast<std::size_t>(totalChannels()) +
-               static_cast<std::size_t>(channel);
+    std::size_t pixelBytes() const {
+        return static_cast<std::size_t>((colorChannels + (hasAlpha ? 1 : 0)) * bytesPerSample);
     }
     msgDocumentInfo describe(std::int32_t selector = msg::documentInfoLaunched) const;
 };
+
+// A document of `width` x `height` pixels, all of them in the effective
+// bounds.
+TestDocument makeDocument(int width, int height, int colorChannels = 3, bool hasAlpha = false,
+                          int bytesPerSample = 1);
+
+inline bool sameRect(const WireRect& a, const WireRect& b) {
+    return a.left == b.left && a.right == b.right && a.top == b.top && a.bottom == b.bottom;
+}
+
+// Host settings as the plug-in sends them, foreground 10,20,30,255.
+msgHostSettings hostSettings();
+
+// Makes the size header of a buffer claim `size` payload bytes, as a peer
+// that lies would.
+void claimSize(ipc::IPCMemoryBuffer& buffer, std::int64_t size);
 
 // What the plug-in saw while it served one render.
 struct RenderTranscript {
@@ -99,21 +97,13 @@ public:
     // Never leaves a server behind: one still running is killed.
     ~PluginStandIn();
 
-    // Starts the server with " -server:<name> -clientpid:<pid>" and the
-    // given variables (plus a log file of this stand-in's own).
-    bool launch(const Environment& environment = {});
-    platform::Process& server() const { return *server_; }
-    std::uint32_t serverPid() const;
+    // Starts the server with " -server:<name> -clientpid:<pid>" and the given
+    // variables (plus a log file of this stand-in's own), sends 0, waits for
+    // 1 and opens the server's channel. Fails the test when any step fails.
+    bool start(const Environment& environment = {});
     bool serverRunning() const;
     // The exit code, or nothing when the server still runs after timeoutMs.
     std::optional<std::uint32_t> waitForExit(std::uint32_t timeoutMs = 15000);
-
-    // Sends 0 and waits for 1, then opens the server's channel. False when no
-    // answer came or it was another record.
-    bool connect(std::uint32_t timeoutMs = 20000);
-    // Forgets both channels and opens them again by name, as a later
-    // invocation that attaches to a kept server does.
-    void attachAgain();
 
     // The plug-in channel's request queue: requests and one-way messages.
     template <typename R> bool send(const R& record) { return sendBytes(&record, sizeof record); }
@@ -137,36 +127,44 @@ public:
     template <typename R> bool respond(const R& record) {
         return respondBytes(&record, sizeof record);
     }
-    bool respondBytes(const void* data, std::size_t size);
 
-    // The settings exchanges of the plug-in (14 then 12, and 10).
+    // The settings exchanges of the plug-in (14 then 12, and 10). The text of
+    // `size` bytes, or nothing on a failing status or size.
     std::optional<std::int32_t> settingsSize();
-    // Text of `size` bytes read through request 12, or nothing on a failing
-    // status.
     std::optional<std::string> fetchSettings(std::int32_t size);
     std::optional<std::string> fetchSettings();
     std::optional<std::int32_t> storeSettings(const std::string& text);
 
     // Serves the server's requests of a render until it ends it with 5, 6
     // or 24, answering 5 with 8 as the plug-in does.
-    RenderTranscript serveRender(TestDocument& document, const RenderScript& script = {});
+    RenderTranscript serveRender(const TestDocument& document, const RenderScript& script = {});
 
     // Sends 25 and returns the server's exit code.
     std::optional<std::uint32_t> endConnection();
 
     std::string log() const;
     bool logContains(const std::string& text) const;
-    const std::string& connectionName() const { return connectionName_; }
+
+    // The plug-in's view of a buffer the server named, opened once.
+    ipc::IPCMemoryBuffer& buffer(const std::string& name);
 
 private:
-    ipc::IPCMemoryBuffer& buffer(const std::string& name);
+    bool respondBytes(const void* data, std::size_t size);
+    // Takes a record through `receive` slice by slice until `timeoutMs` has
+    // passed or the server is found gone.
+    template <typename Receive>
+    bool receiveWhileRunning(std::uint32_t timeoutMs, Receive receive) const;
+    // Whether `rect` lies within the document and `rowBytes` rows of
+    // `pixelBytes` pixels fit in the named buffer.
+    bool fits(const WireRect& rect, std::int32_t rowBytes, const std::string& bufferName,
+              const TestDocument& document, std::size_t pixelBytes);
 
     std::string connectionName_;
     std::string logPath_;
     std::unique_ptr<ipc::ProxyChannel> clientChannel_;
     std::unique_ptr<ipc::ProxyChannel> serverChannel_;
     std::shared_ptr<platform::Process> server_;
-    std::vector<std::pair<std::string, std::unique_ptr<ipc::IPCMemoryBuffer>>> buffers_;
+    std::map<std::string, std::unique_ptr<ipc::IPCMemoryBuffer>> buffers_;
 };
 
 } // namespace server_testing

@@ -18,13 +18,12 @@ namespace {
 
 int run(const std::string& mode) {
     const std::uint32_t self = platform::currentProcessId();
-    const std::string connection = "77";
-    ipc::ProxyChannel channel(ipc::create, connection, self);
+    ipc::ProxyChannel channel(ipc::create, "77", self);
     if (mode == "silent") {
         platform::setEnvironmentVariable("SOLVANTA_SERVER_SILENT", "request:14");
     }
     const platform::LaunchResult server = platform::launch(
-        testing_support::helperPath("solvanta-server"), ipc::launchArguments(connection, self));
+        testing_support::helperPath("solvanta-server"), ipc::launchArguments("77", self));
     if (!server.process) {
         std::fprintf(stderr, "server_test_client: cannot start the server\n");
         return 1;
