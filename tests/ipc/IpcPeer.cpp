@@ -5,7 +5,6 @@
 #include "PeerControl.h"
 #include "ipc/IPCMemoryBuffer.h"
 #include "ipc/MessageQueue.h"
-#include "ipc/NamedCondition.h"
 #include "ipc/NamedMutex.h"
 #include "ipc/ServerLaunch.h"
 #include "platform/Process.h"
@@ -19,6 +18,8 @@
 #include <vector>
 
 namespace {
+
+using namespace testing_support;
 
 void sleepMs(int ms) {
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));
@@ -61,56 +62,18 @@ int run(const std::vector<std::string>& args) {
     const auto controlBuffer = openControl(args.at(1));
     PeerControl& block = control(*controlBuffer);
 
-    if (command == "region-exchange") {
-        // Reads the test's text from a region and answers into the same one.
-        ipc::IPCMemoryBuffer region(false);
-        region.setName(args.at(2));
-        region.map();
-        setText(block, std::string(reinterpret_cast<const char*>(region.data()),
-                                   static_cast<std::size_t>(region.size())));
-        block.value = static_cast<std::int32_t>(region.size());
-        std::memcpy(region.data(), "pong", 4);
-        block.stage = 1;
-        return 0;
-    }
     if (command == "mutex-hold") {
-        // Holds the mutex until the test asks for it (stage 2), or, with
-        // "abandon", ends or waits to be killed while still holding it.
+        // Locks the mutex and, still holding it, ends ("exit") or waits to
+        // be killed.
         ipc::NamedMutex mutex(ipc::open, args.at(2));
         mutex.lock();
         block.stage = 1;
-        const std::string how = args.size() > 3 ? args[3] : "release";
-        if (how == "exit") {
+        if (args.at(3) == "exit") {
             return 0;
         }
-        if (how == "wait-for-kill") {
-            for (;;) {
-                sleepMs(1000);
-            }
+        for (;;) {
+            sleepMs(1000);
         }
-        awaitStage(block, 2);
-        mutex.unlock();
-        return 0;
-    }
-    if (command == "cond-notify") {
-        // Wakes the test once it waits on the condition (stage 1).
-        ipc::NamedCondition condition(ipc::open, args.at(2));
-        awaitStage(block, 1);
-        sleepMs(200);
-        condition.notify_one();
-        block.stage = 2;
-        return 0;
-    }
-    if (command == "queue-send") {
-        // Opens the test's queue and sends one 4-byte message after a pause,
-        // so that it arrives while the test waits.
-        ipc::MessageQueue queue(ipc::open, args.at(2));
-        block.stage = 1;
-        sleepMs(std::stoi(args.at(3)));
-        const std::int32_t message = 4242;
-        block.value = queue.timed_send(&message, sizeof message, 0, 10000) ? 1 : 0;
-        block.stage = 2;
-        return 0;
     }
     if (command == "queue-create-send") {
         // Creates a queue, sends into it before anyone opened it, and keeps

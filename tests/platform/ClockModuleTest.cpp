@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <thread>
 
+namespace {
+
 TEST(Clock, TickCountAdvancesInMilliseconds) {
     const std::uint32_t before = platform::tickCount();
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
@@ -40,3 +42,5 @@ TEST(Module, FileNameIsTheFullPathOfThisProgram) {
     EXPECT_TRUE(platform::moduleFileName(cut, path.size() + 1));
     EXPECT_EQ(cut, path);
 }
+
+} // namespace

@@ -1,8 +1,9 @@
 // The wait dialog's template read back out of the built Win64 library.
 
-#include "PluginTestSupport.h"
+#include "TestSupport.h"
 #include "platform/ResourceReader.h"
 #include "resources/ResourceTexts.h"
+#include "text/Unicode.h"
 
 #include <gtest/gtest.h>
 
@@ -45,7 +46,7 @@ public:
         for (std::uint16_t unit = word(); unit != 0; unit = word()) {
             wide += static_cast<char16_t>(unit);
         }
-        return utf8(wide);
+        return ::text::utf8FromUtf16(wide);
     }
     // A class or menu: an ordinal after 0xFFFF, else a string.
     std::string nameOrOrdinal() {
@@ -59,38 +60,12 @@ public:
     void alignTo4() { offset_ = (offset_ + 3) / 4 * 4; }
 
 private:
-    static std::string utf8(const std::u16string& wide) {
-        std::string out;
-        for (std::size_t i = 0; i < wide.size(); ++i) {
-            std::uint32_t c = wide[i];
-            if (c >= 0xD800 && c < 0xDC00 && i + 1 < wide.size()) {
-                c = 0x10000 + ((c - 0xD800) << 10) + (wide[++i] - 0xDC00);
-            }
-            if (c < 0x80) {
-                out += static_cast<char>(c);
-            } else if (c < 0x800) {
-                out += static_cast<char>(0xC0 | c >> 6);
-                out += static_cast<char>(0x80 | (c & 0x3F));
-            } else if (c < 0x10000) {
-                out += static_cast<char>(0xE0 | c >> 12);
-                out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
-                out += static_cast<char>(0x80 | (c & 0x3F));
-            } else {
-                out += static_cast<char>(0xF0 | c >> 18);
-                out += static_cast<char>(0x80 | (c >> 12 & 0x3F));
-                out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
-                out += static_cast<char>(0x80 | (c & 0x3F));
-            }
-        }
-        return out;
-    }
-
     const Bytes& bytes_;
     std::size_t offset_ = 0;
 };
 
 TEST(WaitDialogResource, IsTheSameBoxInFourLanguages) {
-    const std::string library = plugin_test::pluginLibraryPath();
+    const std::string library = testing_support::besideTest(SOLVANTA_PLUGIN_FILE);
     std::vector<std::uint16_t> languages =
         platform::libraryResourceLanguages(library, "#5", resources::dialogId);
     std::sort(languages.begin(), languages.end());

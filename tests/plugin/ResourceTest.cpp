@@ -1,7 +1,7 @@
 // The property list and terminology read back out of the built plug-in
 // library, as a host reads them, and checked field by field.
 
-#include "PluginTestSupport.h"
+#include "TestSupport.h"
 #include "hostapi/FilterInterface.h"
 #include "platform/ResourceReader.h"
 #include "platform/SharedLibrary.h"
@@ -108,8 +108,8 @@ class BuiltLibrary : public ::testing::Test {
 protected:
     Bytes read(const char* type, std::uint16_t id, std::uint16_t language) {
         Bytes bytes;
-        EXPECT_TRUE(platform::readLibraryResource(plugin_test::pluginLibraryPath(), type, id,
-                                                  language, bytes))
+        EXPECT_TRUE(platform::readLibraryResource(testing_support::besideTest(SOLVANTA_PLUGIN_FILE),
+                                                  type, id, language, bytes))
             << type << " " << id << " in language " << language;
         return bytes;
     }
@@ -117,8 +117,8 @@ protected:
 
 TEST_F(BuiltLibrary, CarriesBothResourcesInTheFourLanguages) {
     for (const char* type : {hostapi::propertyListResourceType, hostapi::terminologyResourceType}) {
-        std::vector<std::uint16_t> languages =
-            platform::libraryResourceLanguages(plugin_test::pluginLibraryPath(), type, 16301);
+        std::vector<std::uint16_t> languages = platform::libraryResourceLanguages(
+            testing_support::besideTest(SOLVANTA_PLUGIN_FILE), type, 16301);
         std::sort(languages.begin(), languages.end());
         EXPECT_EQ(languages, kLanguages) << type;
     }
@@ -134,91 +134,79 @@ TEST_F(BuiltLibrary, PropertyListIsTheSameInEveryLanguage) {
     }
 }
 
+// The value bytes of a property, little-endian.
+Bytes le(std::uint32_t value, std::size_t width = 4) {
+    Bytes out;
+    for (std::size_t i = 0; i < width; ++i) {
+        out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
+    }
+    return out;
+}
+
+Bytes cText(const std::string& text) {
+    Bytes out = textBytes(text);
+    out.push_back(0);
+    return out;
+}
+
+Bytes pascalText(const std::string& text) {
+    Bytes out = textBytes(text);
+    out.insert(out.begin(), static_cast<std::uint8_t>(text.size()));
+    return out;
+}
+
+Bytes join(std::initializer_list<Bytes> parts) {
+    Bytes all;
+    for (const Bytes& part : parts) {
+        all.insert(all.end(), part.begin(), part.end());
+    }
+    return all;
+}
+
 TEST_F(BuiltLibrary, PropertyListHoldsTheThirteenProperties) {
+    using hostapi::fourCharCode;
+    Bytes everyFilterCase;
+    for (int filterCase = 1; filterCase <= 7; ++filterCase) {
+        everyFilterCase.insert(everyFilterCase.end(), {1, 1, 0x0A, 0});
+    }
+    const std::vector<std::pair<std::uint32_t, Bytes>> properties = {
+        {fourCharCode("cmpt"), join({le(2179214), cText(resources::property_cmpt)})},
+        {fourCharCode("kind"), le(hostapi::filterKind)},
+        {fourCharCode("name"), pascalText(resources::property_name)},
+        {fourCharCode("catg"), pascalText(resources::property_catg)},
+        {fourCharCode("vers"), le(0x00040000)},
+        {fourCharCode("8664"), cText(resources::property_8664)},
+        {fourCharCode("nabo"), le(1)},
+        {fourCharCode("hstm"), join({le(0), le(fourCharCode("fi3S")), le(fourCharCode("e4cF")),
+                                     le(16301, 2), cText(resources::property_hstm)})},
+        {fourCharCode("mode"), Bytes{0x50, 0x00}},
+        {fourCharCode("enbl"), cText(resources::property_enbl)},
+        {fourCharCode("flly"), le(0x80)},
+        {fourCharCode("ms32"), join({le(3000000), le(3000000)})},
+        {fourCharCode("fici"), everyFilterCase},
+    };
     const Bytes pipl = read(hostapi::propertyListResourceType, 16301, 0x0409);
     Reader r(pipl);
     EXPECT_EQ(r.i16(), 1);
     EXPECT_EQ(r.i32(), 0);
     ASSERT_EQ(r.i32(), 13);
-
-    const std::vector<std::uint32_t> order = {
-        hostapi::fourCharCode("cmpt"), hostapi::fourCharCode("kind"), hostapi::fourCharCode("name"),
-        hostapi::fourCharCode("catg"), hostapi::fourCharCode("vers"), hostapi::fourCharCode("8664"),
-        hostapi::fourCharCode("nabo"), hostapi::fourCharCode("hstm"), hostapi::fourCharCode("mode"),
-        hostapi::fourCharCode("enbl"), hostapi::fourCharCode("flly"), hostapi::fourCharCode("ms32"),
-        hostapi::fourCharCode("fici")};
-    for (const std::uint32_t key : order) {
+    for (const auto& [key, value] : properties) {
+        SCOPED_TRACE(std::string(reinterpret_cast<const char*>(&key), 4));
         EXPECT_EQ(r.u32(), hostapi::photoshopSignature);
         ASSERT_EQ(r.u32(), key) << "at " << r.offset();
         EXPECT_EQ(r.i32(), 0);
-        const std::int32_t length = r.i32();
-        ASSERT_EQ(length % 4, 0) << "lengths are stored padded";
-        const Bytes raw = r.bytes(static_cast<std::size_t>(length));
-        Reader data(raw);
-        SCOPED_TRACE(std::string(reinterpret_cast<const char*>(&key), 4));
-        switch (key) {
-        case hostapi::fourCharCode("cmpt"):
-            EXPECT_EQ(data.i32(), 2179214);
-            EXPECT_EQ(data.cString(), resources::property_cmpt);
-            break;
-        case hostapi::fourCharCode("kind"):
-            EXPECT_EQ(data.u32(), hostapi::filterKind);
-            break;
-        case hostapi::fourCharCode("name"):
-            EXPECT_EQ(data.pascal(), textBytes(resources::property_name));
-            break;
-        case hostapi::fourCharCode("catg"):
-            EXPECT_EQ(data.pascal(), textBytes(resources::property_catg));
-            break;
-        case hostapi::fourCharCode("vers"):
-            EXPECT_EQ(data.i32(), 0x00040000);
-            break;
-        case hostapi::fourCharCode("8664"):
-            EXPECT_EQ(data.cString(), resources::property_8664);
-            break;
-        case hostapi::fourCharCode("nabo"):
-            EXPECT_EQ(data.i32(), 1);
-            break;
-        case hostapi::fourCharCode("hstm"):
-            EXPECT_EQ(data.i32(), 0);
-            EXPECT_EQ(data.u32(), hostapi::fourCharCode("fi3S"));
-            EXPECT_EQ(data.u32(), hostapi::fourCharCode("e4cF"));
-            EXPECT_EQ(data.i16(), 16301);
-            EXPECT_EQ(data.cString(), resources::property_hstm);
-            break;
-        case hostapi::fourCharCode("mode"):
-            EXPECT_EQ(data.u8(), 0x50);
-            EXPECT_EQ(data.u8(), 0x00);
-            break;
-        case hostapi::fourCharCode("enbl"):
-            EXPECT_EQ(data.cString(), resources::property_enbl);
-            break;
-        case hostapi::fourCharCode("flly"):
-            EXPECT_EQ(data.i32(), 0x80);
-            break;
-        case hostapi::fourCharCode("ms32"):
-            EXPECT_EQ(data.i32(), 3000000);
-            EXPECT_EQ(data.i32(), 3000000);
-            break;
-        case hostapi::fourCharCode("fici"):
-            for (int filterCase = 1; filterCase <= 7; ++filterCase) {
-                EXPECT_EQ(data.bytes(4), (Bytes{1, 1, 0x0A, 0})) << filterCase;
-            }
-            break;
-        default:
-            break;
-        }
-        // Whatever the value leaves of its padded length is zeros.
-        const Bytes padding = data.bytes(raw.size() - data.offset());
-        EXPECT_EQ(padding, Bytes(padding.size(), 0));
-        EXPECT_LT(padding.size(), 4U);
+        // Stored padded with zeros to a multiple of four bytes.
+        Bytes padded = value;
+        padded.resize((value.size() + 3) / 4 * 4, 0);
+        EXPECT_EQ(r.bytes(static_cast<std::size_t>(r.i32())), padded);
     }
     EXPECT_TRUE(r.atEnd());
 }
 
 TEST_F(BuiltLibrary, NamesTheEntryPointItExports) {
     std::string error;
-    const auto library = platform::loadLibrary(plugin_test::pluginLibraryPath(), error);
+    const auto library =
+        platform::loadLibrary(testing_support::besideTest(SOLVANTA_PLUGIN_FILE), error);
     ASSERT_TRUE(library) << error;
     EXPECT_NE(library->symbol(resources::property_8664), nullptr);
 }

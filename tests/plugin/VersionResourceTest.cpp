@@ -1,8 +1,8 @@
 // The version resource of the Win64 library, read back as a host reads it
 // when it lists its plug-ins: numbers and texts say the project's version.
 
-#include "PluginTestSupport.h"
 #include "SolvantaVersion.h"
+#include "TestSupport.h"
 #include "platform/ResourceReader.h"
 
 #include <gtest/gtest.h>
@@ -40,8 +40,8 @@ std::string stringValue(const Bytes& bytes, const std::string& key) {
 
 TEST(VersionResource, CarriesTheProjectVersion) {
     Bytes bytes;
-    ASSERT_TRUE(
-        platform::readLibraryResource(plugin_test::pluginLibraryPath(), "#16", 1, 0x0409, bytes));
+    ASSERT_TRUE(platform::readLibraryResource(testing_support::besideTest(SOLVANTA_PLUGIN_FILE),
+                                              "#16", 1, 0x0409, bytes));
 
     const Bytes signature = {0xBD, 0x04, 0xEF, 0xFE};
     const auto fixed = static_cast<std::size_t>(

@@ -69,17 +69,6 @@ TEST(ParameterKeys, AreFourCharacterCodesWithTheFirstCharacterHighest) {
     EXPECT_EQ(proxy::parameterKeys::outputHeight, 0x53536F68);
 }
 
-TEST(SerializeParameters, WritesRecordsInKeyOrderWithTheirTypeCodes) {
-    ParameterMap map;
-    map[keySsPS] = std::string("ab");
-    map[keyNLnl] = 1;
-    const Bytes expected = join({record(keyNLnl, 4, 2, int32Bytes(1)),
-                                 record(keySsPS, 3, 0, textBytes(std::string("ab", 3)))});
-    const Bytes block = serializeParameters(map);
-    EXPECT_EQ(block.size(), 25U);
-    EXPECT_EQ(block, expected);
-}
-
 TEST(SerializeParameters, EncodesEveryValueTypeAndNothingForAnEmptyMap) {
     EXPECT_TRUE(serializeParameters(ParameterMap()).empty());
 
