@@ -1,6 +1,7 @@
 // The property list and terminology read back out of the built plug-in
 // library, as a host reads them, and checked field by field.
 
+#include "ByteFields.h"
 #include "TestSupport.h"
 #include "hostapi/FilterInterface.h"
 #include "platform/ResourceReader.h"
@@ -17,72 +18,9 @@
 
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
+using namespace testing_support;
 
 const std::vector<std::uint16_t> kLanguages = {0x0004, 0x0407, 0x0409, 0x040C};
-
-// Reads little-endian fields off the front of a resource, failing the test
-// rather than reading past its end.
-class Reader {
-public:
-    explicit Reader(const Bytes& bytes) : bytes_(bytes) {}
-
-    std::size_t offset() const { return offset_; }
-    bool atEnd() const { return offset_ == bytes_.size(); }
-
-    std::uint32_t u32() { return static_cast<std::uint32_t>(take(4)); }
-    std::int32_t i32() { return static_cast<std::int32_t>(take(4)); }
-    std::int16_t i16() { return static_cast<std::int16_t>(take(2)); }
-    std::uint16_t u16() { return static_cast<std::uint16_t>(take(2)); }
-    std::uint8_t u8() { return static_cast<std::uint8_t>(take(1)); }
-    Bytes bytes(std::size_t count) {
-        Bytes out;
-        if (fits(count)) {
-            out.assign(bytes_.begin() + static_cast<std::ptrdiff_t>(offset_),
-                       bytes_.begin() + static_cast<std::ptrdiff_t>(offset_ + count));
-            offset_ += count;
-        }
-        return out;
-    }
-    // A Pascal string, as stored.
-    Bytes pascal() { return bytes(u8()); }
-    // A NUL-terminated string, without its NUL.
-    std::string cString() {
-        std::string out;
-        while (fits(1) && bytes_[offset_] != 0) {
-            out += static_cast<char>(bytes_[offset_++]);
-        }
-        u8();
-        return out;
-    }
-
-private:
-    bool fits(std::size_t count) {
-        if (bytes_.size() - offset_ < count) {
-            ADD_FAILURE() << "read of " << count << " bytes at " << offset_ << " beyond "
-                          << bytes_.size();
-            return false;
-        }
-        return true;
-    }
-    std::uint64_t take(std::size_t count) {
-        std::uint64_t value = 0;
-        if (fits(count)) {
-            for (std::size_t i = 0; i < count; ++i) {
-                value |= std::uint64_t{bytes_[offset_ + i]} << (8 * i);
-            }
-            offset_ += count;
-        }
-        return value;
-    }
-
-    const Bytes& bytes_;
-    std::size_t offset_ = 0;
-};
-
-Bytes textBytes(const std::string& text) {
-    return Bytes(text.begin(), text.end());
-}
 
 // UTF-8 to Windows-1252, for the characters the texts use.
 Bytes windows1252(const std::string& utf8) {
@@ -108,8 +46,8 @@ class BuiltLibrary : public ::testing::Test {
 protected:
     Bytes read(const char* type, std::uint16_t id, std::uint16_t language) {
         Bytes bytes;
-        EXPECT_TRUE(platform::readLibraryResource(testing_support::besideTest(SOLVANTA_PLUGIN_FILE),
-                                                  type, id, language, bytes))
+        EXPECT_TRUE(platform::readLibraryResource(besideTest(SOLVANTA_PLUGIN_FILE), type, id,
+                                                  language, bytes))
             << type << " " << id << " in language " << language;
         return bytes;
     }
@@ -117,8 +55,8 @@ protected:
 
 TEST_F(BuiltLibrary, CarriesBothResourcesInTheFourLanguages) {
     for (const char* type : {hostapi::propertyListResourceType, hostapi::terminologyResourceType}) {
-        std::vector<std::uint16_t> languages = platform::libraryResourceLanguages(
-            testing_support::besideTest(SOLVANTA_PLUGIN_FILE), type, 16301);
+        std::vector<std::uint16_t> languages =
+            platform::libraryResourceLanguages(besideTest(SOLVANTA_PLUGIN_FILE), type, 16301);
         std::sort(languages.begin(), languages.end());
         EXPECT_EQ(languages, kLanguages) << type;
     }
@@ -134,33 +72,12 @@ TEST_F(BuiltLibrary, PropertyListIsTheSameInEveryLanguage) {
     }
 }
 
-// The value bytes of a property, little-endian.
-Bytes le(std::uint32_t value, std::size_t width = 4) {
-    Bytes out;
-    for (std::size_t i = 0; i < width; ++i) {
-        out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
-    }
-    return out;
-}
-
 Bytes cText(const std::string& text) {
-    Bytes out = textBytes(text);
-    out.push_back(0);
-    return out;
+    return joined({textBytes(text), {0}});
 }
 
 Bytes pascalText(const std::string& text) {
-    Bytes out = textBytes(text);
-    out.insert(out.begin(), static_cast<std::uint8_t>(text.size()));
-    return out;
-}
-
-Bytes join(std::initializer_list<Bytes> parts) {
-    Bytes all;
-    for (const Bytes& part : parts) {
-        all.insert(all.end(), part.begin(), part.end());
-    }
-    return all;
+    return joined({{static_cast<std::uint8_t>(text.size())}, textBytes(text)});
 }
 
 TEST_F(BuiltLibrary, PropertyListHoldsTheThirteenProperties) {
@@ -170,23 +87,24 @@ TEST_F(BuiltLibrary, PropertyListHoldsTheThirteenProperties) {
         everyFilterCase.insert(everyFilterCase.end(), {1, 1, 0x0A, 0});
     }
     const std::vector<std::pair<std::uint32_t, Bytes>> properties = {
-        {fourCharCode("cmpt"), join({le(2179214), cText(resources::property_cmpt)})},
-        {fourCharCode("kind"), le(hostapi::filterKind)},
+        {fourCharCode("cmpt"), joined({littleEndian(2179214), cText(resources::property_cmpt)})},
+        {fourCharCode("kind"), littleEndian(hostapi::filterKind)},
         {fourCharCode("name"), pascalText(resources::property_name)},
         {fourCharCode("catg"), pascalText(resources::property_catg)},
-        {fourCharCode("vers"), le(0x00040000)},
+        {fourCharCode("vers"), littleEndian(0x00040000)},
         {fourCharCode("8664"), cText(resources::property_8664)},
-        {fourCharCode("nabo"), le(1)},
-        {fourCharCode("hstm"), join({le(0), le(fourCharCode("fi3S")), le(fourCharCode("e4cF")),
-                                     le(16301, 2), cText(resources::property_hstm)})},
+        {fourCharCode("nabo"), littleEndian(1)},
+        {fourCharCode("hstm"), joined({littleEndian(0), littleEndian(fourCharCode("fi3S")),
+                                       littleEndian(fourCharCode("e4cF")), littleEndian(16301, 2),
+                                       cText(resources::property_hstm)})},
         {fourCharCode("mode"), Bytes{0x50, 0x00}},
         {fourCharCode("enbl"), cText(resources::property_enbl)},
-        {fourCharCode("flly"), le(0x80)},
-        {fourCharCode("ms32"), join({le(3000000), le(3000000)})},
+        {fourCharCode("flly"), littleEndian(0x80)},
+        {fourCharCode("ms32"), joined({littleEndian(3000000), littleEndian(3000000)})},
         {fourCharCode("fici"), everyFilterCase},
     };
     const Bytes pipl = read(hostapi::propertyListResourceType, 16301, 0x0409);
-    Reader r(pipl);
+    ByteReader r(pipl);
     EXPECT_EQ(r.i16(), 1);
     EXPECT_EQ(r.i32(), 0);
     ASSERT_EQ(r.i32(), 13);
@@ -205,8 +123,7 @@ TEST_F(BuiltLibrary, PropertyListHoldsTheThirteenProperties) {
 
 TEST_F(BuiltLibrary, NamesTheEntryPointItExports) {
     std::string error;
-    const auto library =
-        platform::loadLibrary(testing_support::besideTest(SOLVANTA_PLUGIN_FILE), error);
+    const auto library = platform::loadLibrary(besideTest(SOLVANTA_PLUGIN_FILE), error);
     ASSERT_TRUE(library) << error;
     EXPECT_NE(library->symbol(resources::property_8664), nullptr);
 }
@@ -223,7 +140,7 @@ TEST_F(BuiltLibrary, TerminologyNamesTheScriptableKeysInEachLanguage) {
     for (const resources::LanguageTexts& texts : resources::languageTexts) {
         SCOPED_TRACE(texts.language);
         const Bytes aete = read(hostapi::terminologyResourceType, 16301, texts.language);
-        Reader r(aete);
+        ByteReader r(aete);
         EXPECT_EQ(r.i16(), 1);
         EXPECT_EQ(r.u8(), 1);
         EXPECT_EQ(r.u8(), 0);
