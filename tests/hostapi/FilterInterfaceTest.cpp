@@ -1,4 +1,5 @@
 #include "hostapi/FilterInterface.h"
+#include "ByteFields.h"
 
 #include <gtest/gtest.h>
 
@@ -10,18 +11,9 @@
 namespace {
 
 using namespace hostapi;
-
-using Bytes = std::vector<unsigned char>;
+using namespace testing_support;
 
 // What another compiler's host would find in memory: little-endian integers.
-Bytes littleEndian(std::uint64_t value, std::size_t width) {
-    Bytes bytes;
-    for (std::size_t i = 0; i < width; ++i) {
-        bytes.push_back(static_cast<unsigned char>(value >> (8 * i)));
-    }
-    return bytes;
-}
-
 Bytes le64(std::uint64_t value) {
     return littleEndian(value, 8);
 }

@@ -12,12 +12,12 @@
 #include <utility>
 #include <vector>
 
+namespace {
+
 using image::Image;
 using image::PixelFormat;
 using image::PixelRect;
 using image::SingleChannelImage;
-
-namespace {
 
 // A 4 x 1 mask holding 255, 128, 1, 0 at (3, 7), converted into a destination
 // whose bounds start two columns further right: only the overlap changes.

@@ -13,12 +13,12 @@
 #include <utility>
 #include <vector>
 
+namespace {
+
 using image::Image;
 using image::PixelFormat;
 using image::PixelRect;
 using image::SingleChannelImage;
-
-namespace {
 
 // One kind of iterator with the kind of image it walks.
 template <typename ImageType, typename IteratorType, std::uint32_t Channels> struct Kind {

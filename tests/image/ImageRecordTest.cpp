@@ -12,11 +12,11 @@
 #include <stdexcept>
 #include <vector>
 
+namespace {
+
 using image::PixelFormat;
 using image::PixelRect;
 using image::VTImageBuffer;
-
-namespace {
 
 TEST(PixelRect, IntersectionIsTheOverlapOrAllZeros) {
     struct Case {

@@ -1,9 +1,12 @@
 #pragma once
 
+// How a transport test and ipc_peer, its second process, hand each other
+// stages and texts: a small block in shared memory that the test creates.
+
+#include "TestSupport.h"
 #include "ipc/IPCMemoryBuffer.h"
 
-#include <gtest/gtest.h>
-
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdint>
@@ -11,8 +14,8 @@
 #include <string>
 #include <thread>
 
-// A small block in shared memory through which a test and its peer process
-// hand each other stages and texts.
+namespace testing_support {
+
 struct PeerControl {
     std::atomic<std::int32_t> stage;
     std::int32_t value;
@@ -23,11 +26,19 @@ inline PeerControl& control(ipc::IPCMemoryBuffer& buffer) {
     return *reinterpret_cast<PeerControl*>(buffer.data());
 }
 
+// The test's control block, which a peer started with `name` opens.
+struct ControlBlock {
+    std::string name = uniqueName("ctl");
+    ipc::IPCMemoryBuffer buffer{ipc::create, name, "", static_cast<int>(sizeof(PeerControl)),
+                                ipc::UniqueSuffix::none};
+    PeerControl& block = control(buffer);
+};
+
 // Polls until the stage reaches `wanted`; false after `timeoutMs`.
 inline bool awaitStage(PeerControl& block, std::int32_t wanted, int timeoutMs = 20000) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    const auto start = Clock::now();
     while (block.stage.load() < wanted) {
-        if (std::chrono::steady_clock::now() > deadline) {
+        if (millisecondsSince(start) > timeoutMs) {
             return false;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
@@ -40,3 +51,5 @@ inline void setText(PeerControl& block, const std::string& text) {
     std::memcpy(block.text, text.data(), n);
     block.text[n] = '\0';
 }
+
+} // namespace testing_support

@@ -1,9 +1,7 @@
 #include "ipc/ServerLaunch.h"
 #include "PeerControl.h"
-#include "TestSupport.h"
 #include "ipc/Errors.h"
 #include "ipc/IPCMemoryBuffer.h"
-#include "platform/Environment.h"
 #include "platform/Module.h"
 #include "platform/Process.h"
 #include "platform/Registry.h"
@@ -14,13 +12,11 @@
 #include <filesystem>
 #include <string>
 
-namespace fs = std::filesystem;
-using ipc::IPCMemoryBuffer;
-using testing_support::finishHelper;
-using testing_support::helperPath;
-using testing_support::uniqueName;
-
 namespace {
+
+namespace fs = std::filesystem;
+using namespace testing_support;
+using ipc::IPCMemoryBuffer;
 
 const std::string serverKey = "Software\\Vantorelle\\Solvanta Q9";
 const std::string shortcutName = "Vantorelle Solvanta Q9.lnk";
@@ -32,49 +28,38 @@ const std::string shortcutName = "Vantorelle Solvanta Q9.lnk";
 class ServerLocation : public ::testing::Test {
 protected:
     void SetUp() override {
-        root_ = fs::temp_directory_path() / uniqueName("solvanta-launch");
-        fs::create_directories(root_ / "plugin");
-        ASSERT_TRUE(platform::setEnvironmentVariable("SOLVANTA_REGISTRY_ROOT",
-                                                     (root_ / "registry").string()));
+        fs::create_directories(plugin_);
         platform::deleteMachineKey(serverKey);
-        peer_ = (root_ / "plugin" / ("ipc_peer" + std::string(platform::kExecutableSuffix)));
         fs::copy_file(helperPath("ipc_peer"), peer_);
     }
-    void TearDown() override {
-        platform::deleteMachineKey(serverKey);
-        std::error_code ignored;
-        fs::remove_all(root_, ignored);
-    }
+    void TearDown() override { platform::deleteMachineKey(serverKey); }
 
     // Runs the copied peer with `command` (and its argument) and returns what
     // it reported.
     std::string ask(const std::string& command, const std::string& argument = "",
                     std::int32_t* value = nullptr) {
-        const std::string controlName = uniqueName("ctl");
-        IPCMemoryBuffer controlBuffer(ipc::create, controlName, "", sizeof(PeerControl),
-                                      ipc::UniqueSuffix::none);
-        PeerControl& block = control(controlBuffer);
+        ControlBlock shared;
         platform::LaunchResult run =
-            platform::launch(peer_.string(), command + " " + controlName + " " + argument);
+            platform::launch(peer_.string(), command + " " + shared.name + " " + argument);
         if (!run.process) {
             ADD_FAILURE() << "cannot start the copied peer, error " << run.error;
             return {};
         }
-        EXPECT_TRUE(awaitStage(block, 1, 60000));
+        EXPECT_TRUE(awaitStage(shared.block, 1, 60000));
         EXPECT_EQ(finishHelper(*run.process), 0u);
         if (value != nullptr) {
-            *value = block.value;
+            *value = shared.block.value;
         }
-        return block.text;
+        return shared.block.text;
     }
 
-    fs::path shortcut() const { return root_ / "plugin" / shortcutName; }
+    fs::path shortcut() const { return plugin_ / shortcutName; }
 
-    fs::path root_;
-    fs::path peer_;
+    const TemporaryDirectory root_{"solvanta-launch"};
+    const ScopedEnvironment registry_{{{"SOLVANTA_REGISTRY_ROOT", root_.file("registry")}}};
+    const fs::path plugin_ = root_.file("plugin");
+    const fs::path peer_ = plugin_ / ("ipc_peer" + std::string(platform::kExecutableSuffix));
 };
-
-} // namespace
 
 TEST(LaunchArguments, NameTheConnectionAndThePlugInProcess) {
     EXPECT_EQ(ipc::launchArguments("0", 17), " -server:0 -clientpid:17");
@@ -87,7 +72,7 @@ TEST_F(ServerLocation, TheShortcutBesideTheLibraryWinsOverTheRegistry) {
     ASSERT_TRUE(platform::writeMachineValue(serverKey, "ServerPath", "C:\\App\\Server.exe"));
     const std::string path = ask("server-path");
     EXPECT_EQ(fs::path(path).filename(), shortcutName);
-    EXPECT_TRUE(fs::equivalent(fs::path(path).parent_path(), root_ / "plugin")) << path;
+    EXPECT_TRUE(fs::equivalent(fs::path(path).parent_path(), plugin_)) << path;
 }
 
 TEST_F(ServerLocation, WithoutAShortcutTheRegistryValueIsTakenExactly) {
@@ -102,18 +87,25 @@ TEST_F(ServerLocation, WithoutShortcutKeyOrValueThePathIsEmpty) {
 }
 
 TEST_F(ServerLocation, ALaunchWithoutAServerFailsWithTheArgumentsPathAndErrorCode) {
-    std::int32_t pid = -1;
-    const std::string text = ask("launch-server", "4711", &pid);
-    EXPECT_EQ(pid, 0);
-    const std::string arguments = " -server:4711 -clientpid:";
-    EXPECT_EQ(text.rfind(arguments, 0), 0u) << text;
-    const std::string failure =
-        std::string(ipc::errors::unableToLaunch) + ipc::errors::launchErrorCode;
-    const std::size_t at = text.find(failure);
-    ASSERT_NE(at, std::string::npos) << text;
-    const std::string code = text.substr(at + failure.size());
-    ASSERT_FALSE(code.empty());
-    EXPECT_NE(std::stoul(code), 0u);
+    const std::string missing = root_.file("nowhere/server-missing");
+    for (const std::string& path : {std::string(), missing}) {
+        SCOPED_TRACE(path.empty() ? "no registry value" : "a registry value naming no file");
+        if (!path.empty()) {
+            ASSERT_TRUE(platform::writeMachineValue(serverKey, "ServerPath", path));
+        }
+        std::int32_t pid = -1;
+        const std::string text = ask("launch-server", "4711", &pid);
+        EXPECT_EQ(pid, 0);
+        const std::string arguments = " -server:4711 -clientpid:";
+        EXPECT_EQ(text.rfind(arguments, 0), 0u) << text;
+        const std::string failure =
+            ipc::errors::unableToLaunch + path + ipc::errors::launchErrorCode;
+        const std::size_t at = text.find(failure);
+        ASSERT_NE(at, std::string::npos) << text;
+        const std::string code = text.substr(at + failure.size());
+        ASSERT_FALSE(code.empty());
+        EXPECT_NE(std::stoul(code), 0u);
+    }
 }
 
 TEST_F(ServerLocation, TheServerStartsWithTheConnectionAndOurProcessId) {
@@ -127,7 +119,7 @@ TEST_F(ServerLocation, TheServerStartsWithTheConnectionAndOurProcessId) {
         }
         const std::string tag = std::to_string(1000 + (throughShortcut ? 1 : 2));
         // The started "server" records its command line here.
-        IPCMemoryBuffer record(ipc::create, "args" + tag, "", sizeof(PeerControl),
+        IPCMemoryBuffer record(ipc::create, "args" + tag, "", static_cast<int>(sizeof(PeerControl)),
                                ipc::UniqueSuffix::none);
         PeerControl& seen = control(record);
 
@@ -140,3 +132,5 @@ TEST_F(ServerLocation, TheServerStartsWithTheConnectionAndOurProcessId) {
         EXPECT_EQ(line.rfind(" -server:" + tag + " -clientpid:", 0), 0u) << line;
     }
 }
+
+} // namespace

@@ -9,6 +9,8 @@
 #include <string>
 #include <thread>
 
+namespace {
+
 TEST(Clock, TickCountAdvancesInMilliseconds) {
     const std::uint32_t before = platform::tickCount();
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
@@ -61,3 +63,5 @@ TEST(Path, CutsAtTheLastSeparator) {
         EXPECT_EQ(platform::fileBeside(c.path, "x"), c.beside) << c.path;
     }
 }
+
+} // namespace

@@ -1,22 +1,18 @@
 #include "PeerProtocol.h"
 #include "PlatformTestSupport.h"
-#include "TestSupport.h"
 
 #include "platform/MutexObject.h"
 #include "platform/Process.h"
 
 #include <gtest/gtest.h>
 
-using platform_testing::locked;
-using platform_testing::makeEvent;
-using platform_testing::startPeer;
-using platform_testing::Watchdog;
-using testing_support::finishHelper;
-using testing_support::uniqueName;
+namespace {
 
-// The owning thread may lock again; another process gets the mutex only
-// after as many unlocks as locks. (Attaching, blocking and abandonment are
-// tested through NamedMutex, on top of this.)
+using namespace testing_support;
+
+// The owning thread may lock again; another process blocks on the mutex
+// until as many unlocks as locks. (Attaching and abandonment are tested
+// through NamedMutex, on top of this.)
 TEST(MutexObject, RecursiveForItsOwner) {
     const std::string name = uniqueName("recursive");
     const std::string readyName = uniqueName("ready");
@@ -24,7 +20,7 @@ TEST(MutexObject, RecursiveForItsOwner) {
     const auto mutex = platform::createMutex(name);
     ASSERT_TRUE(ready && mutex);
     {
-        Watchdog watchdog(10000, "a recursive lock");
+        Watchdog watchdog(std::chrono::seconds(10), "a recursive lock");
         ASSERT_TRUE(locked(mutex->lock()));
         ASSERT_TRUE(locked(mutex->lock()));
     }
@@ -38,3 +34,5 @@ TEST(MutexObject, RecursiveForItsOwner) {
     EXPECT_EQ(ready->wait(30000), platform::WaitResult::signalled);
     EXPECT_EQ(finishHelper(*peer), static_cast<std::uint32_t>(peer::ok));
 }
+
+} // namespace

@@ -8,6 +8,8 @@
 
 #include <functional>
 
+namespace {
+
 using testing_support::uniqueName;
 
 // Mutexes, events and regions share one namespace: a name taken by one kind
@@ -49,3 +51,5 @@ TEST(ObjectNamespace, ANameBelongsToOneKind) {
         }
     }
 }
+
+} // namespace

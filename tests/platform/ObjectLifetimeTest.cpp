@@ -1,6 +1,5 @@
 #include "PeerProtocol.h"
 #include "PlatformTestSupport.h"
-#include "TestSupport.h"
 
 #include "platform/EventObject.h"
 #include "platform/MutexObject.h"
@@ -12,17 +11,11 @@
 
 #include <algorithm>
 
+namespace {
+
+using namespace testing_support;
 using platform::RegionStatus;
 using platform::WaitResult;
-using platform_testing::allZero;
-using platform_testing::locked;
-using platform_testing::makeEvent;
-using platform_testing::regionText;
-using platform_testing::startPeer;
-using platform_testing::Watchdog;
-using testing_support::uniqueName;
-
-namespace {
 
 // The names of ours that the system still keeps, among the given ones.
 std::vector<std::string> leftOf(const std::vector<std::string>& names) {
@@ -35,8 +28,6 @@ std::vector<std::string> leftOf(const std::vector<std::string>& names) {
     }
     return found;
 }
-
-} // namespace
 
 // A named object lives while a process holds it, and no longer: when its
 // only holder ends, killed or not, with a mutex locked, an event set and a
@@ -81,7 +72,7 @@ TEST(ObjectLifetime, ObjectsOfAnEndedProcessVanishAndComeBackClean) {
         auto region = platform::createRegion(regionName, peer::regionSize);
         ASSERT_TRUE(mutex && event && region.region);
         {
-            Watchdog watchdog(10000, "lock of a re-created mutex");
+            Watchdog watchdog(std::chrono::seconds(10), "lock of a re-created mutex");
             ASSERT_TRUE(locked(mutex->lock()));
             mutex->unlock();
         }
@@ -111,3 +102,5 @@ TEST(ObjectLifetime, ClosingTheLastHandleRemovesTheObject) {
     ASSERT_NE(fresh.region, nullptr);
     EXPECT_TRUE(allZero(*fresh.region));
 }
+
+} // namespace

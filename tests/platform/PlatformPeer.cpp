@@ -1,5 +1,6 @@
 // The second process of the platform tests; see PeerProtocol.h.
 #include "PeerProtocol.h"
+#include "TestSupport.h"
 
 #include "platform/EventObject.h"
 #include "platform/Module.h"
@@ -17,6 +18,8 @@
 
 namespace {
 
+using testing_support::signalEvent;
+
 void sleepMs(unsigned ms) {
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
@@ -26,15 +29,6 @@ bool writeText(platform::SharedRegion& region, std::size_t offset, const std::st
         return false;
     }
     std::memcpy(region.data() + offset, text.c_str(), text.size() + 1);
-    return true;
-}
-
-bool signal(const std::string& eventName) {
-    const auto event = platform::createEvent(eventName);
-    if (!event) {
-        return false;
-    }
-    event->set();
     return true;
 }
 
@@ -83,7 +77,7 @@ int spawnSleeper(const std::vector<std::string>& args) {
 int writeRegion(const std::vector<std::string>& args) {
     auto created =
         platform::createRegion(args.at(0), static_cast<std::uint32_t>(std::stoul(args.at(1))));
-    if (!created.region || !writeText(*created.region, 0, args.at(2)) || !signal(args.at(3))) {
+    if (!created.region || !writeText(*created.region, 0, args.at(2)) || !signalEvent(args.at(3))) {
         return peer::failed;
     }
     if (!awaitTest(args.at(4))) {
@@ -106,19 +100,19 @@ int lockMutex(const std::vector<std::string>& args) {
                      static_cast<int>(outcome.status), outcome.holder);
         return peer::failed;
     }
-    const bool told = signal(args.at(1));
+    const bool told = signalEvent(args.at(1));
     mutex->unlock();
     return told ? peer::ok : peer::failed;
 }
 
 int setEvent(const std::vector<std::string>& args) {
     sleepMs(static_cast<unsigned>(std::stoul(args.at(1))));
-    return signal(args.at(0)) ? peer::ok : peer::failed;
+    return signalEvent(args.at(0)) ? peer::ok : peer::failed;
 }
 
 int waitEvent(const std::vector<std::string>& args) {
     const auto event = platform::createEvent(args.at(0));
-    if (!event || (args.size() > 2 && !signal(args[2]))) {
+    if (!event || (args.size() > 2 && !signalEvent(args[2]))) {
         return peer::failed;
     }
     switch (event->wait(static_cast<std::uint32_t>(std::stoul(args.at(1))))) {
@@ -142,53 +136,35 @@ int makeObjects(const std::vector<std::string>& args) {
         return peer::failed;
     }
     event->set();
-    if (!writeText(*created.region, 0, peer::staleText) || !signal(args.at(1))) {
+    if (!writeText(*created.region, 0, peer::staleText) || !signalEvent(args.at(1))) {
         return peer::failed;
     }
     // Ending normally closes everything while the mutex is still locked.
     return awaitTest(args.at(2)) ? peer::ok : peer::timedOut;
 }
 
-struct Command {
-    const char* name;
-    std::size_t arguments; // at least
-    int (*run)(const std::vector<std::string>&);
-};
-
-constexpr Command commands[] = {
-    {"echo", 1, echo},
-    {"exit", 1, [](const std::vector<std::string>& args) { return std::stoi(args.at(0)); }},
-    {"sleep", 1,
-     [](const std::vector<std::string>& args) {
-         if (args.size() > 1 && !signal(args[1])) {
-             return peer::failed;
-         }
-         sleepMs(static_cast<unsigned>(std::stoul(args.at(0))));
-         return peer::ok;
-     }},
-    {"spawn-sleeper", 2, spawnSleeper},
-    {"write-region", 5, writeRegion},
-    {"lock-mutex", 2, lockMutex},
-    {"set-event", 2, setEvent},
-    {"wait-event", 2, waitEvent},
-    {"make-objects", 3, makeObjects},
-};
-
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 2) {
-        return peer::usage;
-    }
-    const std::vector<std::string> args(argv + 2, argv + argc);
-    for (const Command& command : commands) {
-        if (std::strcmp(argv[1], command.name) == 0 && args.size() >= command.arguments) {
-            try {
-                return command.run(args);
-            } catch (const std::exception&) {
-                return peer::usage;
-            }
-        }
-    }
-    return peer::usage;
+    return testing_support::runHelperCommand(
+        argc, argv,
+        {
+            {"echo", 1, echo},
+            {"exit", 1, [](const std::vector<std::string>& args) { return std::stoi(args.at(0)); }},
+            {"sleep", 1,
+             [](const std::vector<std::string>& args) {
+                 if (args.size() > 1 && !signalEvent(args[1])) {
+                     return peer::failed;
+                 }
+                 sleepMs(static_cast<unsigned>(std::stoul(args.at(0))));
+                 return peer::ok;
+             }},
+            {"spawn-sleeper", 2, spawnSleeper},
+            {"write-region", 5, writeRegion},
+            {"lock-mutex", 2, lockMutex},
+            {"set-event", 2, setEvent},
+            {"wait-event", 2, waitEvent},
+            {"make-objects", 3, makeObjects},
+        },
+        peer::usage);
 }

@@ -1,18 +1,14 @@
 #include "PlatformTestSupport.h"
 
 #include "PeerProtocol.h"
-#include "TestSupport.h"
 
 #include "platform/Process.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
 
-namespace platform_testing {
+namespace testing_support {
 
 std::shared_ptr<platform::Process> startPeer(std::initializer_list<std::string> words) {
     std::string arguments;
@@ -22,28 +18,7 @@ std::shared_ptr<platform::Process> startPeer(std::initializer_list<std::string> 
         }
         arguments += word;
     }
-    return testing_support::startHelper(peer::program, arguments);
-}
-
-Watchdog::Watchdog(std::uint32_t timeoutMs, std::string what)
-    : thread_([this, timeoutMs, what = std::move(what)] {
-          std::unique_lock<std::mutex> lock(mutex_);
-          if (!disarmed_.wait_for(lock, std::chrono::milliseconds(timeoutMs),
-                                  [this] { return done_; })) {
-              std::fprintf(stderr, "FAILED: %s did not return within %u ms\n", what.c_str(),
-                           timeoutMs);
-              std::fflush(stderr);
-              std::_Exit(EXIT_FAILURE);
-          }
-      }) {}
-
-Watchdog::~Watchdog() {
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        done_ = true;
-    }
-    disarmed_.notify_all();
-    thread_.join();
+    return startHelper(peer::program, arguments);
 }
 
 std::string regionText(platform::SharedRegion& region, std::size_t offset) {
@@ -66,4 +41,4 @@ std::unique_ptr<platform::EventObject> makeEvent(const std::string& name) {
     return event;
 }
 
-} // namespace platform_testing
+} // namespace testing_support

@@ -1,27 +1,18 @@
 #include "PeerProtocol.h"
 #include "PlatformTestSupport.h"
-#include "TestSupport.h"
 
-#include "platform/Module.h"
 #include "platform/Process.h"
 #include "platform/SharedRegion.h"
-#include "platform/Shortcut.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <string>
 #include <vector>
 
-using platform::kStillActive;
-using platform_testing::makeEvent;
-using platform_testing::regionText;
-using platform_testing::startPeer;
-using testing_support::finishHelper;
-using testing_support::helperPath;
-using testing_support::uniqueName;
-
 namespace {
+
+using namespace testing_support;
+using platform::kStillActive;
 
 std::string joinLines(const std::vector<std::string>& words) {
     std::string joined;
@@ -30,8 +21,6 @@ std::string joinLines(const std::vector<std::string>& words) {
     }
     return joined;
 }
-
-} // namespace
 
 // The server composes its queue names from what arrives in its argv.
 TEST(Process, ArgumentsArriveSplitAsOnTheCommandLine) {
@@ -138,30 +127,4 @@ TEST(Process, OpeningAProcessThatDoesNotExistFails) {
     EXPECT_EQ(code, kStillActive);
 }
 
-TEST(Process, LaunchingWhatCannotRunFailsWithAnError) {
-    for (const std::string& path : {helperPath("no_such_program"), std::string()}) {
-        const platform::LaunchResult result = platform::launch(path, " -server:1 -clientpid:2");
-        EXPECT_EQ(result.process, nullptr) << path;
-        EXPECT_NE(result.error, 0u) << path;
-    }
-}
-
-// The server is usually reached through a shortcut beside the plug-in: the
-// launch must give us the real process, with our arguments.
-TEST(Process, LaunchThroughAShortcut) {
-    const std::string target = helperPath(peer::program);
-    const std::string directory = target.substr(0, target.rfind(platform::kPathSeparator));
-    const std::string link =
-        directory + platform::kPathSeparator + uniqueName("peer shortcut ") + ".lnk";
-    ASSERT_TRUE(platform::createShortcut(link, target));
-
-    const std::string name = uniqueName("argv");
-    auto region = platform::createRegion(name, 4096);
-    ASSERT_NE(region.region, nullptr);
-    const platform::LaunchResult result = platform::launch(link, "echo " + name + " via shortcut");
-    ASSERT_NE(result.process, nullptr) << "error " << result.error;
-    EXPECT_NE(result.process->id(), 0u);
-    EXPECT_EQ(finishHelper(*result.process), static_cast<std::uint32_t>(peer::ok));
-    EXPECT_EQ(regionText(*region.region), "via\nshortcut");
-    EXPECT_EQ(std::remove(link.c_str()), 0);
-}
+} // namespace

@@ -1,36 +1,23 @@
 #include "TestSupport.h"
 
-#include "platform/Environment.h"
 #include "platform/Registry.h"
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
+namespace {
 
 using testing_support::uniqueName;
-
-namespace {
 
 // Each test has a key of its own; the POSIX stand-in also gets a root of its
 // own, so nothing lands in the user's configuration.
 class MachineRegistry : public ::testing::Test {
 protected:
-    void SetUp() override {
-        root_ = std::filesystem::temp_directory_path() / uniqueName("solvanta-registry");
-        ASSERT_TRUE(platform::setEnvironmentVariable("SOLVANTA_REGISTRY_ROOT", root_.string()));
-        key_ = "Software\\SolvantaPlatformTest\\" + uniqueName("key");
-    }
-    void TearDown() override {
-        platform::deleteMachineKey(key_);
-        std::error_code ignored;
-        std::filesystem::remove_all(root_, ignored);
-    }
+    void TearDown() override { platform::deleteMachineKey(key_); }
 
-    std::filesystem::path root_;
-    std::string key_;
+    const testing_support::TemporaryDirectory root_{"solvanta-registry"};
+    const testing_support::ScopedEnvironment registry_{{{"SOLVANTA_REGISTRY_ROOT", root_.path()}}};
+    const std::string key_ = "Software\\SolvantaPlatformTest\\" + uniqueName("key");
 };
-
-} // namespace
 
 // What is read back is exactly what was written: no terminator, no newline
 // added or lost.
@@ -74,3 +61,5 @@ TEST_F(MachineRegistry, MissingKeyOrValueReadsNothing) {
     EXPECT_FALSE(platform::readMachineValue(key_ + "\\Nested", "ServerPath", read))
         << "deleted subkey";
 }
+
+} // namespace

@@ -1,8 +1,10 @@
 // The wait dialog's template read back out of the built Win64 library.
 
-#include "PluginTestSupport.h"
+#include "ByteFields.h"
+#include "TestSupport.h"
 #include "platform/ResourceReader.h"
 #include "resources/ResourceTexts.h"
+#include "text/Unicode.h"
 
 #include <gtest/gtest.h>
 
@@ -13,84 +15,27 @@
 
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
+using namespace testing_support;
 
-// Reads an extended dialog template: little-endian words, UTF-16 strings,
-// items aligned to 4 bytes.
-class TemplateReader {
-public:
-    explicit TemplateReader(const Bytes& bytes) : bytes_(bytes) {}
+// A UTF-16 string of the template up to its NUL, as UTF-8.
+std::string templateText(ByteReader& r) {
+    return ::text::utf8FromUtf16(r.utf16());
+}
 
-    std::uint16_t word() {
-        if (offset_ + 2 > bytes_.size()) {
-            ADD_FAILURE() << "template ends at " << offset_;
-            return 0;
-        }
-        const auto value = static_cast<std::uint16_t>(bytes_[offset_] | bytes_[offset_ + 1] << 8);
-        offset_ += 2;
-        return value;
+// A class or menu: an ordinal after 0xFFFF, else a string.
+std::string nameOrOrdinal(ByteReader& r) {
+    const std::size_t at = r.offset();
+    if (r.u16() == 0xFFFF) {
+        return "#" + std::to_string(r.u16());
     }
-    std::uint32_t dword() {
-        const std::uint32_t low = word();
-        return low | std::uint32_t{word()} << 16;
-    }
-    std::uint8_t byte() {
-        const std::uint16_t both = word();
-        offset_ -= 1;
-        return static_cast<std::uint8_t>(both & 0xFF);
-    }
-    // A UTF-16 string up to its NUL, as UTF-8.
-    std::string text() {
-        std::u16string wide;
-        for (std::uint16_t unit = word(); unit != 0; unit = word()) {
-            wide += static_cast<char16_t>(unit);
-        }
-        return utf8(wide);
-    }
-    // A class or menu: an ordinal after 0xFFFF, else a string.
-    std::string nameOrOrdinal() {
-        const std::uint16_t first = word();
-        if (first == 0xFFFF) {
-            return "#" + std::to_string(word());
-        }
-        offset_ -= 2;
-        return text();
-    }
-    void alignTo4() { offset_ = (offset_ + 3) / 4 * 4; }
+    r.seek(at);
+    return templateText(r);
+}
 
-private:
-    static std::string utf8(const std::u16string& wide) {
-        std::string out;
-        for (std::size_t i = 0; i < wide.size(); ++i) {
-            std::uint32_t c = wide[i];
-            if (c >= 0xD800 && c < 0xDC00 && i + 1 < wide.size()) {
-                c = 0x10000 + ((c - 0xD800) << 10) + (wide[++i] - 0xDC00);
-            }
-            if (c < 0x80) {
-                out += static_cast<char>(c);
-            } else if (c < 0x800) {
-                out += static_cast<char>(0xC0 | c >> 6);
-                out += static_cast<char>(0x80 | (c & 0x3F));
-            } else if (c < 0x10000) {
-                out += static_cast<char>(0xE0 | c >> 12);
-                out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
-                out += static_cast<char>(0x80 | (c & 0x3F));
-            } else {
-                out += static_cast<char>(0xF0 | c >> 18);
-                out += static_cast<char>(0x80 | (c >> 12 & 0x3F));
-                out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
-                out += static_cast<char>(0x80 | (c & 0x3F));
-            }
-        }
-        return out;
-    }
-
-    const Bytes& bytes_;
-    std::size_t offset_ = 0;
-};
-
+// The template is extended: little-endian words, UTF-16 strings, items
+// aligned to 4 bytes.
 TEST(WaitDialogResource, IsTheSameBoxInFourLanguages) {
-    const std::string library = plugin_test::pluginLibraryPath();
+    const std::string library = besideTest(SOLVANTA_PLUGIN_FILE);
     std::vector<std::uint16_t> languages =
         platform::libraryResourceLanguages(library, "#5", resources::dialogId);
     std::sort(languages.begin(), languages.end());
@@ -102,40 +47,40 @@ TEST(WaitDialogResource, IsTheSameBoxInFourLanguages) {
         Bytes bytes;
         ASSERT_TRUE(platform::readLibraryResource(library, "#5", resources::dialogId,
                                                   texts.language, bytes));
-        TemplateReader r(bytes);
-        EXPECT_EQ(r.word(), 1);      // version
-        EXPECT_EQ(r.word(), 0xFFFF); // extended template
-        EXPECT_EQ(r.dword(), 0U);    // help id
-        EXPECT_EQ(r.dword(), 0U);    // extended style
-        EXPECT_EQ(r.dword(), 0x80C800C0U);
-        ASSERT_EQ(r.word(), 1); // one control
-        EXPECT_EQ(r.word(), 260);
-        EXPECT_EQ(r.word(), 200);
-        EXPECT_EQ(r.word(), 200);
-        EXPECT_EQ(r.word(), 50);
-        EXPECT_EQ(r.nameOrOrdinal(), ""); // no menu
-        EXPECT_EQ(r.nameOrOrdinal(), ""); // the standard dialog class
-        EXPECT_EQ(r.text(), resources::dialogCaption);
-        EXPECT_EQ(r.word(), 8); // points
-        r.word();               // weight
-        r.byte();               // italic
-        r.byte();               // character set
-        EXPECT_EQ(r.text(), resources::dialogFont);
+        ByteReader r(bytes);
+        EXPECT_EQ(r.u16(), 1);      // version
+        EXPECT_EQ(r.u16(), 0xFFFF); // extended template
+        EXPECT_EQ(r.u32(), 0U);     // help id
+        EXPECT_EQ(r.u32(), 0U);     // extended style
+        EXPECT_EQ(r.u32(), 0x80C800C0U);
+        ASSERT_EQ(r.u16(), 1); // one control
+        EXPECT_EQ(r.u16(), 260);
+        EXPECT_EQ(r.u16(), 200);
+        EXPECT_EQ(r.u16(), 200);
+        EXPECT_EQ(r.u16(), 50);
+        EXPECT_EQ(nameOrOrdinal(r), ""); // no menu
+        EXPECT_EQ(nameOrOrdinal(r), ""); // the standard dialog class
+        EXPECT_EQ(templateText(r), resources::dialogCaption);
+        EXPECT_EQ(r.u16(), 8); // points
+        r.u16();               // weight
+        r.u8();                // italic
+        r.u8();                // character set
+        EXPECT_EQ(templateText(r), resources::dialogFont);
 
-        r.alignTo4();
-        EXPECT_EQ(r.dword(), 0U); // help id
-        EXPECT_EQ(r.dword(), 0U); // extended style
-        EXPECT_EQ(r.dword(), 0x50020000U);
-        EXPECT_EQ(r.word(), 10);
-        EXPECT_EQ(r.word(), 10);
-        EXPECT_EQ(r.word(), 180);
-        EXPECT_EQ(r.word(), 80);
-        EXPECT_EQ(r.dword(), resources::dialogTextId);
-        const std::string windowClass = r.nameOrOrdinal();
+        r.alignTo(4);
+        EXPECT_EQ(r.u32(), 0U); // help id
+        EXPECT_EQ(r.u32(), 0U); // extended style
+        EXPECT_EQ(r.u32(), 0x50020000U);
+        EXPECT_EQ(r.u16(), 10);
+        EXPECT_EQ(r.u16(), 10);
+        EXPECT_EQ(r.u16(), 180);
+        EXPECT_EQ(r.u16(), 80);
+        EXPECT_EQ(r.u32(), resources::dialogTextId);
+        const std::string windowClass = nameOrOrdinal(r);
         // The static class, by its atom or by name.
         EXPECT_TRUE(windowClass == "#130" || windowClass == "STATIC" || windowClass == "Static")
             << windowClass;
-        const std::string text = r.text();
+        const std::string text = templateText(r);
         EXPECT_EQ(text, texts.dialogText);
         // Two lines.
         EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 1);

@@ -94,14 +94,9 @@ protected:
     Script steps;
 };
 
-TEST_F(Dispatcher, AboutDoesNothingAtAll) {
-    EXPECT_EQ(call(hostapi::filterSelectorAbout), kUntouched);
-    EXPECT_TRUE(steps.calls.empty());
-    EXPECT_EQ(gFilterGlobals, nullptr);
-    EXPECT_TRUE(host.records().suites.empty());
-}
-
 TEST_F(Dispatcher, CreatesTheStateOnceForEveryNonZeroSelector) {
+    EXPECT_EQ(call(hostapi::filterSelectorAbout), kUntouched);
+    EXPECT_EQ(gFilterGlobals, nullptr);
     EXPECT_EQ(call(6), kUntouched);
     FilterGlobals* const state = gFilterGlobals;
     ASSERT_NE(state, nullptr);
@@ -170,15 +165,12 @@ TEST_F(Dispatcher, AFailedStartIsFinishedWithinTheSameCall) {
     }
 }
 
-TEST_F(Dispatcher, ASuccessfulStartIsNotFinished) {
+TEST_F(Dispatcher, ASuccessfulStartIsNotFinishedAndContinueKeepsItsResultForFinish) {
     EXPECT_EQ(call(hostapi::filterSelectorStart), 0);
-    EXPECT_EQ(steps.calls, (std::vector<std::string>{"create", "start"}));
-}
-
-TEST_F(Dispatcher, ContinueKeepsItsResultForFinish) {
     steps.continueRun = [] { return int16{-128}; };
     EXPECT_EQ(call(hostapi::filterSelectorContinue), -128);
     EXPECT_EQ(gLastResult, -128);
+    EXPECT_EQ(steps.calls, (std::vector<std::string>{"create", "start", "continue"}));
 }
 
 // A basic suite that logs every acquire and release and refuses one suite.
@@ -257,15 +249,6 @@ TEST(DefaultSteps, FinishEndsTheInvocation) {
         EXPECT_EQ(use.acquired, 2) << use.name;
         EXPECT_EQ(use.released, 2) << use.name;
     }
-}
-
-TEST(UnloadHandler, DeletesALiveStateOnceAndNothingOtherwise) {
-    gFilterGlobals = new FilterGlobals();
-    plugin::deleteFilterGlobals();
-    EXPECT_EQ(gFilterGlobals, nullptr);
-    // After Finish there is nothing left to delete.
-    plugin::deleteFilterGlobals();
-    EXPECT_EQ(gFilterGlobals, nullptr);
 }
 
 } // namespace

@@ -3,7 +3,6 @@
 // process and serves its requests. The server's adjustment is an inversion,
 // checked pixel by pixel against a computation of this test's own.
 
-#include "PluginTestSupport.h"
 #include "ProxyTestSupport.h"
 #include "host/ActionDescriptor.h"
 #include "host/Document.h"
@@ -13,6 +12,7 @@
 #include "plugin/Texts.h"
 #include "proxy/HostProbes.h"
 #include "proxy/ParameterMap.h"
+#include "text/Unicode.h"
 
 #include <gtest/gtest.h>
 
@@ -27,33 +27,15 @@
 
 namespace {
 
+using namespace testing_support;
 using host::ApplicationResult;
 using host::Document;
-using proxy_testing::fieldsOf;
 namespace keys = proxy::parameterKeys;
 
 constexpr const char* invert = "invert=1";
 
 std::uint32_t key(std::int32_t code) {
     return static_cast<std::uint32_t>(code);
-}
-
-// A document whose every sample says where it is, with an optional layer
-// transparency and selection.
-Document document(int width, int height, int depth, bool alpha = false) {
-    Document d = Document::rgb(width, height, depth);
-    if (alpha) {
-        d.addTransparency(0);
-    }
-    const std::uint32_t scale = depth == 16 ? 113U : 1U;
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) {
-            for (int p = 0; p < d.planes(); ++p) {
-                d.setSample(x, y, p, ((x * 11U + y * 17U + p * 53U) % 256U) * scale);
-            }
-        }
-    }
-    return d;
 }
 
 // A selection that fades in from the left, none in the first rows.
@@ -106,51 +88,22 @@ void expectUnchanged(const Document& before, const Document& after) {
 }
 
 std::string settingsOf(const host::ActionDescriptor& descriptor) {
-    const std::optional<std::u16string> text = descriptor.text(key(keys::settingsText));
-    return text ? std::string(text->begin(), text->end()) : std::string();
+    const std::optional<std::u16string> settings = descriptor.text(key(keys::settingsText));
+    return settings ? text::utf8FromUtf16(*settings) : std::string();
 }
 
-class FilterRun : public proxy_testing::ReferenceServerTest {
+class FilterRun : public ReferenceServerTest {
 protected:
     // A host holding `d` with the product's plug-in loaded.
     std::unique_ptr<host::FilterHost> loaded(Document d, host::HostOptions options = {}) {
         auto host = std::make_unique<host::FilterHost>(std::move(d), std::move(options));
         std::string error;
-        EXPECT_TRUE(host->loadPlugin(plugin_test::pluginLibraryPath(), error)) << error;
+        EXPECT_TRUE(host->loadPlugin(besideTest(SOLVANTA_PLUGIN_FILE), error)) << error;
         return host;
     }
 
-    // Each application that follows has a server log of its own.
-    void nextApplication() {
-        keepServersOfLog();
-        startNewLog();
-    }
     bool logged(const std::string& fragment) const { return log().contains(fragment); }
-
-    // No server of this test outlives it: one the plug-in kept is ended.
-    void TearDown() override {
-        keepServersOfLog();
-        for (const std::uint32_t pid : servers_) {
-            const std::shared_ptr<platform::Process> server = platform::openProcess(pid);
-            if (server && !server->waitForExit(3000)) {
-                server->terminate(1);
-                server->waitForExit(10000);
-            }
-        }
-    }
-
-private:
-    // The servers the current log names.
-    void keepServersOfLog() {
-        for (const std::string& line : log().linesStartingWith("start ")) {
-            servers_.push_back(static_cast<std::uint32_t>(std::stoul(fieldsOf(line)["server"])));
-        }
-    }
-
-    std::vector<std::uint32_t> servers_;
 };
-
-// --- the user accepts ---------------------------------------------------------
 
 TEST_F(FilterRun, AnAcceptedEditLandsInTheLayerUnderTheSelection) {
     setServerEnvironment({{"SOLVANTA_SERVER_EDIT", invert}, {"SOLVANTA_SERVER_TILE", "7"}});
@@ -164,8 +117,8 @@ TEST_F(FilterRun, AnAcceptedEditLandsInTheLayerUnderTheSelection) {
                          Case{16, false, true}, Case{16, true, true}}) {
         SCOPED_TRACE(std::to_string(c.depth) + (c.alpha ? " alpha" : "") +
                      (c.selection ? " selection" : ""));
-        nextApplication();
-        Document before = document(19, 13, c.depth, c.alpha);
+        startNewLog();
+        Document before = patternedDocument(19, 13, c.depth, c.alpha);
         if (c.selection) {
             before.setSelection(fadingSelection(19, 13));
         }
@@ -190,7 +143,7 @@ TEST_F(FilterRun, AnAcceptedEditLandsInTheLayerUnderTheSelection) {
 
 TEST_F(FilterRun, ACancelledEditChangesNothingAndRecordsNothing) {
     setServerEnvironment({{"SOLVANTA_SERVER_USER", "cancel"}, {"SOLVANTA_SERVER_EDIT", invert}});
-    const Document before = document(8, 6, 8);
+    const Document before = patternedDocument(8, 6, 8);
     auto host = loaded(before);
     EXPECT_EQ(host->apply().result, 1);
     expectUnchanged(before, host->document());
@@ -201,11 +154,9 @@ TEST_F(FilterRun, ACancelledEditChangesNothingAndRecordsNothing) {
     EXPECT_FALSE(logged("settings-get"));
 }
 
-// --- replays -------------------------------------------------------------------
-
 TEST_F(FilterRun, AnActionReplaysTheRecordedSettingsWithoutTheDialog) {
     setServerEnvironment({{"SOLVANTA_SERVER_EDIT", invert}});
-    auto first = loaded(document(6, 4, 8));
+    auto first = loaded(patternedDocument(6, 4, 8));
     ASSERT_EQ(first->apply().result, 0);
     const auto recorded = first->recordedDescriptor();
     ASSERT_TRUE(recorded);
@@ -216,10 +167,10 @@ TEST_F(FilterRun, AnActionReplaysTheRecordedSettingsWithoutTheDialog) {
     for (const std::int16_t play :
          {hostapi::plugInDialogDontDisplay, hostapi::plugInDialogSilent}) {
         SCOPED_TRACE(play);
-        nextApplication();
+        startNewLog();
         host::HostOptions options;
         options.playInfo = play;
-        const Document before = document(9, 5, 16, true);
+        const Document before = patternedDocument(9, 5, 16, true);
         auto host = loaded(before, options);
         host->setDescriptor(recorded);
         ASSERT_EQ(host->apply().result, 0);
@@ -232,11 +183,11 @@ TEST_F(FilterRun, AnActionReplaysTheRecordedSettingsWithoutTheDialog) {
 
 TEST_F(FilterRun, TheRepeatFilterCommandReplaysTheStoredParameters) {
     setServerEnvironment({{"SOLVANTA_SERVER_EDIT", invert}});
-    auto host = loaded(document(6, 4, 8));
+    auto host = loaded(patternedDocument(6, 4, 8));
     ASSERT_EQ(host->apply().result, 0);
     ASSERT_TRUE(host->parameters());
 
-    nextApplication();
+    startNewLog();
     setServerEnvironment({});
     host->options().playInfo = hostapi::plugInDialogDontDisplay;
     host->setDescriptor(std::nullopt);
@@ -251,7 +202,7 @@ TEST_F(FilterRun, TheRepeatFilterCommandReplaysTheStoredParameters) {
 TEST_F(FilterRun, TheOutputSizeFromTheSettingsDescribesTheDocument) {
     host::HostOptions options;
     options.playInfo = hostapi::plugInDialogDontDisplay;
-    auto host = loaded(document(10, 10, 8), options);
+    auto host = loaded(patternedDocument(10, 10, 8), options);
     host::ActionDescriptor descriptor;
     descriptor.putInteger(key(keys::outputWidth), 800).putInteger(key(keys::outputHeight), 600);
     host->setDescriptor(descriptor);
@@ -268,7 +219,7 @@ TEST_F(FilterRun, ADocumentWiderThanSixteenBitsIsServedThroughTheBigDocumentFiel
     setServerEnvironment({{"SOLVANTA_SERVER_SETTINGS", invert}, {"SOLVANTA_SERVER_TILE", "4096"}});
     host::HostOptions options;
     options.playInfo = hostapi::plugInDialogDontDisplay;
-    const Document before = document(40000, 3, 8);
+    const Document before = patternedDocument(40000, 3, 8);
     auto host = loaded(before, options);
     ASSERT_EQ(host->apply().result, 0);
     expectInverted(before, host->document());
@@ -277,14 +228,12 @@ TEST_F(FilterRun, ADocumentWiderThanSixteenBitsIsServedThroughTheBigDocumentFiel
     }
 }
 
-// --- refusals ------------------------------------------------------------------
-
 TEST_F(FilterRun, ALockedLayerIsRefusedWithAMessageOnlyWhenTheDialogIsShown) {
     for (const std::int16_t play :
          {hostapi::plugInDialogDisplay, hostapi::plugInDialogDontDisplay}) {
         SCOPED_TRACE(play);
-        nextApplication();
-        Document before = document(8, 8, 8, true);
+        startNewLog();
+        Document before = patternedDocument(8, 8, 8, true);
         before.setProtectedTransparency(true);
         host::HostOptions options;
         options.playInfo = play;
@@ -309,15 +258,13 @@ TEST_F(FilterRun, ALockedLayerIsRefusedWithAMessageOnlyWhenTheDialogIsShown) {
 TEST_F(FilterRun, AHostWithoutAServiceTheFilterNeedsStartsNoServer) {
     host::HostOptions options;
     options.colorServices = false;
-    const Document before = document(4, 4, 8);
+    const Document before = patternedDocument(4, 4, 8);
     auto host = loaded(before, options);
     EXPECT_EQ(host->apply().result, 1);
     expectUnchanged(before, host->document());
     EXPECT_TRUE(log().lines().empty());
     EXPECT_TRUE(host->messageBoxes().empty());
 }
-
-// --- the server's own errors ------------------------------------------------------
 
 TEST_F(FilterRun, TheServersErrorCodesBecomeResultsAndTheAutomaticPassExplainsThem) {
     struct Case {
@@ -338,9 +285,9 @@ TEST_F(FilterRun, TheServersErrorCodesBecomeResultsAndTheAutomaticPassExplainsTh
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::to_string(c.code) + (c.automaticPass ? " automatic pass" : ""));
-        nextApplication();
+        startNewLog();
         setServerEnvironment({{"SOLVANTA_SERVER_RENDER_END", "error:" + std::to_string(c.code)}});
-        auto host = loaded(document(5, 5, 8));
+        auto host = loaded(patternedDocument(5, 5, 8));
         if (c.automaticPass) {
             host->setDescriptor(
                 host::ActionDescriptor().putBoolean(key(keys::automaticPass), true));
@@ -358,14 +305,25 @@ TEST_F(FilterRun, TheServersErrorCodesBecomeResultsAndTheAutomaticPassExplainsTh
     }
 }
 
-// --- the server goes away ---------------------------------------------------------
+TEST_F(FilterRun, AnAbortDuringTheRenderStopsTheServerAndEndsTheRunAsCancelled) {
+    setServerEnvironment({{"SOLVANTA_SERVER_SETTINGS", invert}, {"SOLVANTA_SERVER_TILE", "8"}});
+    host::HostOptions options;
+    options.playInfo = hostapi::plugInDialogDontDisplay;
+    auto host = loaded(patternedDocument(32, 32, 8), options);
+    host->abortAfter(3);
+    EXPECT_EQ(host->apply().result, 1);
+    EXPECT_TRUE(logged("abort code=1000"));
+    EXPECT_TRUE(logged("render end selector=24 code=-128"));
+    EXPECT_TRUE(host->messageBoxes().empty());
+    EXPECT_TRUE(log().waitFor("end-connection"));
+}
 
 TEST_F(FilterRun, AServerThatDiesEndsTheRunWithAGeneralFailureAndNoHang) {
     for (const char* step : {"request:7", "tile:1"}) {
         SCOPED_TRACE(step);
-        nextApplication();
+        startNewLog();
         setServerEnvironment({{"SOLVANTA_SERVER_DIE", step}, {"SOLVANTA_SERVER_TILE", "2"}});
-        auto host = loaded(document(6, 6, 8));
+        auto host = loaded(patternedDocument(6, 6, 8));
         const ApplicationResult result = host->apply();
         EXPECT_EQ(result.result, -1);
         EXPECT_TRUE(host->messageBoxes().empty());
@@ -377,19 +335,17 @@ TEST_F(FilterRun, AFailureInsideTheDialogEndsTheWaitAndTheRun) {
     // A request the plug-in has no handler for, while the user edits.
     setServerEnvironment(
         {{"SOLVANTA_SERVER_UNKNOWN", "request:7"}, {"SOLVANTA_SERVER_DELAY_MS", "500"}});
-    const Document before = document(6, 6, 8);
+    const Document before = patternedDocument(6, 6, 8);
     auto host = loaded(before);
     EXPECT_EQ(host->apply().result, -1);
     expectUnchanged(before, host->document());
     EXPECT_FALSE(host->recordedDescriptor());
 }
 
-// --- a new layer ------------------------------------------------------------------
-
 TEST_F(FilterRun, ANewLayerIsMadeByTheAutomaticPassOnTheKeptServer) {
     setServerEnvironment({{"SOLVANTA_SERVER_USER", "accept-new-layer"},
                           {"SOLVANTA_SERVER_EDIT", invert + std::string(";layer=Glow")}});
-    const Document before = document(7, 5, 16, true);
+    const Document before = patternedDocument(7, 5, 16, true);
     auto host = loaded(before);
     host->setRegistryEntry(proxy::registryKeys::newLayer, {});
 

@@ -2,12 +2,12 @@
 // stand-in with the suites bound as the entry point binds them.
 
 #include "plugin/HostProbes.h"
+#include "ProxyTestSupport.h"
 #include "host/ActionDescriptor.h"
 #include "host/FilterHost.h"
 #include "hostapi/FilterInterface.h"
 #include "platform/MessageBox.h"
 #include "plugin/ErrorMessage.h"
-#include "plugin/HostSuites.h"
 #include "plugin/Texts.h"
 #include "proxy/ProcessGlobals.h"
 
@@ -21,23 +21,7 @@
 namespace {
 
 using hostapi::int16;
-
-// Binds a host's record and suites to the plug-in's statics for one test.
-class BoundHost {
-public:
-    explicit BoundHost(host::FilterHost& host) {
-        host.beginApplication();
-        gFilterRecord = &host.record();
-        gBasicSuite = host.record().sSPBasic;
-        plugin::acquireSuites();
-    }
-    BoundHost(const BoundHost&) = delete;
-    BoundHost& operator=(const BoundHost&) = delete;
-    ~BoundHost() {
-        plugin::releaseSuites();
-        gFilterRecord = nullptr;
-    }
-};
+using testing_support::BoundHost;
 
 int registryGets(const host::FilterHost& host) {
     int gets = 0;

@@ -1,7 +1,8 @@
 // The property list and terminology read back out of the built plug-in
 // library, as a host reads them, and checked field by field.
 
-#include "PluginTestSupport.h"
+#include "ByteFields.h"
+#include "TestSupport.h"
 #include "hostapi/FilterInterface.h"
 #include "platform/ResourceReader.h"
 #include "platform/SharedLibrary.h"
@@ -17,72 +18,9 @@
 
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
+using namespace testing_support;
 
 const std::vector<std::uint16_t> kLanguages = {0x0004, 0x0407, 0x0409, 0x040C};
-
-// Reads little-endian fields off the front of a resource, failing the test
-// rather than reading past its end.
-class Reader {
-public:
-    explicit Reader(const Bytes& bytes) : bytes_(bytes) {}
-
-    std::size_t offset() const { return offset_; }
-    bool atEnd() const { return offset_ == bytes_.size(); }
-
-    std::uint32_t u32() { return static_cast<std::uint32_t>(take(4)); }
-    std::int32_t i32() { return static_cast<std::int32_t>(take(4)); }
-    std::int16_t i16() { return static_cast<std::int16_t>(take(2)); }
-    std::uint16_t u16() { return static_cast<std::uint16_t>(take(2)); }
-    std::uint8_t u8() { return static_cast<std::uint8_t>(take(1)); }
-    Bytes bytes(std::size_t count) {
-        Bytes out;
-        if (fits(count)) {
-            out.assign(bytes_.begin() + static_cast<std::ptrdiff_t>(offset_),
-                       bytes_.begin() + static_cast<std::ptrdiff_t>(offset_ + count));
-            offset_ += count;
-        }
-        return out;
-    }
-    // A Pascal string, as stored.
-    Bytes pascal() { return bytes(u8()); }
-    // A NUL-terminated string, without its NUL.
-    std::string cString() {
-        std::string out;
-        while (fits(1) && bytes_[offset_] != 0) {
-            out += static_cast<char>(bytes_[offset_++]);
-        }
-        u8();
-        return out;
-    }
-
-private:
-    bool fits(std::size_t count) {
-        if (bytes_.size() - offset_ < count) {
-            ADD_FAILURE() << "read of " << count << " bytes at " << offset_ << " beyond "
-                          << bytes_.size();
-            return false;
-        }
-        return true;
-    }
-    std::uint64_t take(std::size_t count) {
-        std::uint64_t value = 0;
-        if (fits(count)) {
-            for (std::size_t i = 0; i < count; ++i) {
-                value |= std::uint64_t{bytes_[offset_ + i]} << (8 * i);
-            }
-            offset_ += count;
-        }
-        return value;
-    }
-
-    const Bytes& bytes_;
-    std::size_t offset_ = 0;
-};
-
-Bytes textBytes(const std::string& text) {
-    return Bytes(text.begin(), text.end());
-}
 
 // UTF-8 to Windows-1252, for the characters the texts use.
 Bytes windows1252(const std::string& utf8) {
@@ -108,7 +46,7 @@ class BuiltLibrary : public ::testing::Test {
 protected:
     Bytes read(const char* type, std::uint16_t id, std::uint16_t language) {
         Bytes bytes;
-        EXPECT_TRUE(platform::readLibraryResource(plugin_test::pluginLibraryPath(), type, id,
+        EXPECT_TRUE(platform::readLibraryResource(besideTest(SOLVANTA_PLUGIN_FILE), type, id,
                                                   language, bytes))
             << type << " " << id << " in language " << language;
         return bytes;
@@ -118,7 +56,7 @@ protected:
 TEST_F(BuiltLibrary, CarriesBothResourcesInTheFourLanguages) {
     for (const char* type : {hostapi::propertyListResourceType, hostapi::terminologyResourceType}) {
         std::vector<std::uint16_t> languages =
-            platform::libraryResourceLanguages(plugin_test::pluginLibraryPath(), type, 16301);
+            platform::libraryResourceLanguages(besideTest(SOLVANTA_PLUGIN_FILE), type, 16301);
         std::sort(languages.begin(), languages.end());
         EXPECT_EQ(languages, kLanguages) << type;
     }
@@ -134,91 +72,58 @@ TEST_F(BuiltLibrary, PropertyListIsTheSameInEveryLanguage) {
     }
 }
 
+Bytes cText(const std::string& text) {
+    return joined({textBytes(text), {0}});
+}
+
+Bytes pascalText(const std::string& text) {
+    return joined({{static_cast<std::uint8_t>(text.size())}, textBytes(text)});
+}
+
 TEST_F(BuiltLibrary, PropertyListHoldsTheThirteenProperties) {
+    using hostapi::fourCharCode;
+    Bytes everyFilterCase;
+    for (int filterCase = 1; filterCase <= 7; ++filterCase) {
+        everyFilterCase.insert(everyFilterCase.end(), {1, 1, 0x0A, 0});
+    }
+    const std::vector<std::pair<std::uint32_t, Bytes>> properties = {
+        {fourCharCode("cmpt"), joined({littleEndian(2179214), cText(resources::property_cmpt)})},
+        {fourCharCode("kind"), littleEndian(hostapi::filterKind)},
+        {fourCharCode("name"), pascalText(resources::property_name)},
+        {fourCharCode("catg"), pascalText(resources::property_catg)},
+        {fourCharCode("vers"), littleEndian(0x00040000)},
+        {fourCharCode("8664"), cText(resources::property_8664)},
+        {fourCharCode("nabo"), littleEndian(1)},
+        {fourCharCode("hstm"), joined({littleEndian(0), littleEndian(fourCharCode("fi3S")),
+                                       littleEndian(fourCharCode("e4cF")), littleEndian(16301, 2),
+                                       cText(resources::property_hstm)})},
+        {fourCharCode("mode"), Bytes{0x50, 0x00}},
+        {fourCharCode("enbl"), cText(resources::property_enbl)},
+        {fourCharCode("flly"), littleEndian(0x80)},
+        {fourCharCode("ms32"), joined({littleEndian(3000000), littleEndian(3000000)})},
+        {fourCharCode("fici"), everyFilterCase},
+    };
     const Bytes pipl = read(hostapi::propertyListResourceType, 16301, 0x0409);
-    Reader r(pipl);
+    ByteReader r(pipl);
     EXPECT_EQ(r.i16(), 1);
     EXPECT_EQ(r.i32(), 0);
     ASSERT_EQ(r.i32(), 13);
-
-    const std::vector<std::uint32_t> order = {
-        hostapi::fourCharCode("cmpt"), hostapi::fourCharCode("kind"), hostapi::fourCharCode("name"),
-        hostapi::fourCharCode("catg"), hostapi::fourCharCode("vers"), hostapi::fourCharCode("8664"),
-        hostapi::fourCharCode("nabo"), hostapi::fourCharCode("hstm"), hostapi::fourCharCode("mode"),
-        hostapi::fourCharCode("enbl"), hostapi::fourCharCode("flly"), hostapi::fourCharCode("ms32"),
-        hostapi::fourCharCode("fici")};
-    for (const std::uint32_t key : order) {
+    for (const auto& [key, value] : properties) {
+        SCOPED_TRACE(std::string(reinterpret_cast<const char*>(&key), 4));
         EXPECT_EQ(r.u32(), hostapi::photoshopSignature);
         ASSERT_EQ(r.u32(), key) << "at " << r.offset();
         EXPECT_EQ(r.i32(), 0);
-        const std::int32_t length = r.i32();
-        ASSERT_EQ(length % 4, 0) << "lengths are stored padded";
-        const Bytes raw = r.bytes(static_cast<std::size_t>(length));
-        Reader data(raw);
-        SCOPED_TRACE(std::string(reinterpret_cast<const char*>(&key), 4));
-        switch (key) {
-        case hostapi::fourCharCode("cmpt"):
-            EXPECT_EQ(data.i32(), 2179214);
-            EXPECT_EQ(data.cString(), resources::property_cmpt);
-            break;
-        case hostapi::fourCharCode("kind"):
-            EXPECT_EQ(data.u32(), hostapi::filterKind);
-            break;
-        case hostapi::fourCharCode("name"):
-            EXPECT_EQ(data.pascal(), textBytes(resources::property_name));
-            break;
-        case hostapi::fourCharCode("catg"):
-            EXPECT_EQ(data.pascal(), textBytes(resources::property_catg));
-            break;
-        case hostapi::fourCharCode("vers"):
-            EXPECT_EQ(data.i32(), 0x00040000);
-            break;
-        case hostapi::fourCharCode("8664"):
-            EXPECT_EQ(data.cString(), resources::property_8664);
-            break;
-        case hostapi::fourCharCode("nabo"):
-            EXPECT_EQ(data.i32(), 1);
-            break;
-        case hostapi::fourCharCode("hstm"):
-            EXPECT_EQ(data.i32(), 0);
-            EXPECT_EQ(data.u32(), hostapi::fourCharCode("fi3S"));
-            EXPECT_EQ(data.u32(), hostapi::fourCharCode("e4cF"));
-            EXPECT_EQ(data.i16(), 16301);
-            EXPECT_EQ(data.cString(), resources::property_hstm);
-            break;
-        case hostapi::fourCharCode("mode"):
-            EXPECT_EQ(data.u8(), 0x50);
-            EXPECT_EQ(data.u8(), 0x00);
-            break;
-        case hostapi::fourCharCode("enbl"):
-            EXPECT_EQ(data.cString(), resources::property_enbl);
-            break;
-        case hostapi::fourCharCode("flly"):
-            EXPECT_EQ(data.i32(), 0x80);
-            break;
-        case hostapi::fourCharCode("ms32"):
-            EXPECT_EQ(data.i32(), 3000000);
-            EXPECT_EQ(data.i32(), 3000000);
-            break;
-        case hostapi::fourCharCode("fici"):
-            for (int filterCase = 1; filterCase <= 7; ++filterCase) {
-                EXPECT_EQ(data.bytes(4), (Bytes{1, 1, 0x0A, 0})) << filterCase;
-            }
-            break;
-        default:
-            break;
-        }
-        // Whatever the value leaves of its padded length is zeros.
-        const Bytes padding = data.bytes(raw.size() - data.offset());
-        EXPECT_EQ(padding, Bytes(padding.size(), 0));
-        EXPECT_LT(padding.size(), 4U);
+        // Stored padded with zeros to a multiple of four bytes.
+        Bytes padded = value;
+        padded.resize((value.size() + 3) / 4 * 4, 0);
+        EXPECT_EQ(r.bytes(static_cast<std::size_t>(r.i32())), padded);
     }
     EXPECT_TRUE(r.atEnd());
 }
 
 TEST_F(BuiltLibrary, NamesTheEntryPointItExports) {
     std::string error;
-    const auto library = platform::loadLibrary(plugin_test::pluginLibraryPath(), error);
+    const auto library = platform::loadLibrary(besideTest(SOLVANTA_PLUGIN_FILE), error);
     ASSERT_TRUE(library) << error;
     EXPECT_NE(library->symbol(resources::property_8664), nullptr);
 }
@@ -235,7 +140,7 @@ TEST_F(BuiltLibrary, TerminologyNamesTheScriptableKeysInEachLanguage) {
     for (const resources::LanguageTexts& texts : resources::languageTexts) {
         SCOPED_TRACE(texts.language);
         const Bytes aete = read(hostapi::terminologyResourceType, 16301, texts.language);
-        Reader r(aete);
+        ByteReader r(aete);
         EXPECT_EQ(r.i16(), 1);
         EXPECT_EQ(r.u8(), 1);
         EXPECT_EQ(r.u8(), 0);

@@ -1,6 +1,7 @@
 // The library hooks that the plug-in is built with: the system runs the
 // registered handler when it unloads the library, and not before.
 
+#include "TestSupport.h"
 #include "platform/Environment.h"
 #include "platform/Module.h"
 #include "platform/SharedLibrary.h"
@@ -11,16 +12,10 @@
 
 namespace {
 
-std::string besideThisTest(const std::string& file) {
-    std::string self;
-    EXPECT_TRUE(platform::moduleFileName(self, 4096));
-    return self.substr(0, self.rfind(platform::kPathSeparator) + 1) + file;
-}
-
 TEST(LibraryHooks, RunTheUnloadHandlerWhenTheLibraryIsUnloaded) {
     platform::setEnvironmentVariable("SOLVANTA_UNLOAD_PROBE", "");
     std::string error;
-    auto library = platform::loadLibrary(besideThisTest(UNLOAD_PROBE_FILE), error);
+    auto library = platform::loadLibrary(testing_support::besideTest(UNLOAD_PROBE_FILE), error);
     ASSERT_TRUE(library) << error;
     auto moduleHandle = reinterpret_cast<void* (*)()>(library->symbol("unloadProbeModuleHandle"));
     ASSERT_NE(moduleHandle, nullptr);

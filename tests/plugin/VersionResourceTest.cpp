@@ -1,8 +1,9 @@
 // The version resource of the Win64 library, read back as a host reads it
 // when it lists its plug-ins: numbers and texts say the project's version.
 
-#include "PluginTestSupport.h"
+#include "ByteFields.h"
 #include "SolvantaVersion.h"
+#include "TestSupport.h"
 #include "platform/ResourceReader.h"
 
 #include <gtest/gtest.h>
@@ -14,12 +15,7 @@
 
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
-
-std::uint32_t dwordAt(const Bytes& bytes, std::size_t at) {
-    return static_cast<std::uint32_t>(bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16 |
-                                      static_cast<std::uint32_t>(bytes[at + 3]) << 24);
-}
+using namespace testing_support;
 
 // The UTF-16 value of a StringFileInfo entry: key, NUL, padding to 4, value.
 std::string stringValue(const Bytes& bytes, const std::string& key) {
@@ -41,7 +37,7 @@ std::string stringValue(const Bytes& bytes, const std::string& key) {
 TEST(VersionResource, CarriesTheProjectVersion) {
     Bytes bytes;
     ASSERT_TRUE(
-        platform::readLibraryResource(plugin_test::pluginLibraryPath(), "#16", 1, 0x0409, bytes));
+        platform::readLibraryResource(besideTest(SOLVANTA_PLUGIN_FILE), "#16", 1, 0x0409, bytes));
 
     const Bytes signature = {0xBD, 0x04, 0xEF, 0xFE};
     const auto fixed = static_cast<std::size_t>(
@@ -51,9 +47,10 @@ TEST(VersionResource, CarriesTheProjectVersion) {
     const auto majorMinor =
         static_cast<std::uint32_t>(solvanta::kVersionMajor << 16 | solvanta::kVersionMinor);
     const auto patch = static_cast<std::uint32_t>(solvanta::kVersionPatch << 16);
-    EXPECT_EQ(dwordAt(bytes, fixed + 8), majorMinor); // file version
-    EXPECT_EQ(dwordAt(bytes, fixed + 12), patch);
-    EXPECT_EQ(dwordAt(bytes, fixed + 16), majorMinor); // product version
+    ByteReader r(bytes, fixed + 8);
+    EXPECT_EQ(r.u32(), majorMinor); // file version
+    EXPECT_EQ(r.u32(), patch);
+    EXPECT_EQ(r.u32(), majorMinor); // product version
     EXPECT_EQ(stringValue(bytes, "FileVersion"), solvanta::kVersion);
     EXPECT_EQ(stringValue(bytes, "ProductName"), "Solvanta Q9");
     EXPECT_EQ(stringValue(bytes, "OriginalFilename"), "Solvanta.8bf");

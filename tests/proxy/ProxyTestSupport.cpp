@@ -13,31 +13,29 @@
 
 #include <gtest/gtest.h>
 
+#include <boost/make_shared.hpp>
+
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
-namespace proxy_testing {
+namespace testing_support {
 
-Watchdog::Watchdog(std::chrono::seconds limit, std::string what)
-    : thread_([this, limit, what = std::move(what)] {
-          std::unique_lock<std::mutex> lock(mutex_);
-          if (!done_.wait_for(lock, limit, [this] { return finished_; })) {
-              std::fprintf(stderr, "%s did not finish within %lld s: the engine hangs\n",
-                           what.c_str(), static_cast<long long>(limit.count()));
-              std::fflush(stderr);
-              std::_Exit(97);
-          }
-      }) {}
-
-Watchdog::~Watchdog() {
-    {
-        const std::lock_guard<std::mutex> lock(mutex_);
-        finished_ = true;
+host::Document patternedDocument(int width, int height, int depth, bool alpha) {
+    host::Document document = host::Document::rgb(width, height, depth);
+    if (alpha) {
+        document.addTransparency(0);
     }
-    done_.notify_all();
-    thread_.join();
+    const std::uint32_t scale = depth == 16 ? 113U : 1U;
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            for (int p = 0; p < document.planes(); ++p) {
+                document.setSample(x, y, p, ((x * 11U + y * 17U + p * 53U) % 256U) * scale);
+            }
+        }
+    }
+    return document;
 }
 
 std::vector<std::string> ServerLog::lines() const {
@@ -73,9 +71,9 @@ bool ServerLog::contains(const std::string& fragment) const {
 }
 
 bool ServerLog::waitFor(const std::string& fragment, std::uint32_t timeoutMs) const {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    const auto start = Clock::now();
     while (!contains(fragment)) {
-        if (std::chrono::steady_clock::now() > deadline) {
+        if (millisecondsSince(start) > timeoutMs) {
             return false;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -119,15 +117,15 @@ BoundHost::~BoundHost() {
 }
 
 ServerSide::ServerSide(ServerProxy& proxy) {
-    const std::string name = testing_support::uniqueName("side");
+    const std::string name = uniqueName("side");
     const std::uint32_t plugin = platform::currentProcessId();
     // Only a name: no process of this id is involved.
     const std::uint32_t server = plugin + 1000000U;
     proxy.connectionName = name;
-    proxy.clientChannel.reset(new ipc::ProxyChannel(ipc::create, name, plugin));
-    serverChannel_ = std::make_unique<ipc::ProxyChannel>(ipc::create, name, server);
-    pluginChannel_ = std::make_unique<ipc::ProxyChannel>(ipc::open, name, plugin);
-    proxy.serverChannel.reset(new ipc::ProxyChannel(ipc::open, name, server));
+    proxy.clientChannel = boost::make_shared<ipc::ProxyChannel>(ipc::create, name, plugin);
+    serverChannel_ = boost::make_shared<ipc::ProxyChannel>(ipc::create, name, server);
+    pluginChannel_ = boost::make_shared<ipc::ProxyChannel>(ipc::open, name, plugin);
+    proxy.serverChannel = boost::make_shared<ipc::ProxyChannel>(ipc::open, name, server);
 }
 
 ServerSide::~ServerSide() = default;
@@ -171,25 +169,32 @@ bool ServerSide::requestBytes(const void* data, std::size_t size) {
 }
 
 ReferenceServerTest::ReferenceServerTest()
-    : watchdog_(std::chrono::seconds(240),
-                ::testing::UnitTest::GetInstance()->current_test_info()->name()),
-      log_(temporaryPath("server-log")) {
+    : watchdog_(std::chrono::seconds(240)), log_(temporaryPath("server-log")) {
     logVariable_ = std::make_unique<ScopedEnvironment>(
         std::vector<std::pair<std::string, std::string>>{{"SOLVANTA_SERVER_LOG", log_.path()}});
 }
 
 ReferenceServerTest::~ReferenceServerTest() {
+    // Besides the servers that connect() launched, those a plug-in launched
+    // or kept: each logs its process id once it runs.
+    earlierLogs_.push_back(log_.path());
     // What the servers saw is the first thing to read when a test failed.
     if (::testing::Test::HasFailure()) {
         for (const std::string& path : earlierLogs_) {
-            std::fprintf(stderr, "--- earlier server log %s\n%s", path.c_str(),
+            std::fprintf(stderr, "--- server log %s\n%s", path.c_str(),
                          testing_support::fileText(path).c_str());
         }
-        std::fprintf(stderr, "--- server log %s\n%s", log_.path().c_str(),
-                     testing_support::fileText(log_.path()).c_str());
     }
-    // A server that still runs has answered its ping by now, so it can be
-    // stopped safely.
+    for (const std::string& path : earlierLogs_) {
+        for (const std::string& line : ServerLog(path).linesStartingWith("start ")) {
+            if (auto server = platform::openProcess(
+                    static_cast<std::uint32_t>(std::stoul(fieldsOf(line)["server"])))) {
+                servers_.push_back(std::move(server));
+            }
+        }
+    }
+    // A server that still runs has answered its ping or logged its start by
+    // now, so it can be stopped safely.
     for (const std::shared_ptr<platform::Process>& server : servers_) {
         if (!server->waitForExit(0)) {
             server->terminate(1);
@@ -199,7 +204,6 @@ ReferenceServerTest::~ReferenceServerTest() {
     variables_.reset();
     logVariable_.reset();
     std::error_code ignored;
-    std::filesystem::remove(log_.path(), ignored);
     for (const std::string& path : earlierLogs_) {
         std::filesystem::remove(path, ignored);
     }
@@ -246,4 +250,4 @@ std::uint32_t ReferenceServerTest::serverExitCode(const ServerProxy& proxy,
     return code;
 }
 
-} // namespace proxy_testing
+} // namespace testing_support

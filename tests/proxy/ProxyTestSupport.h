@@ -1,21 +1,22 @@
 #pragma once
 
-// What the proxy's tests share: a bound on each test's time, the reference
-// server's environment and log, and a host bound to the plug-in's statics.
+// What the tests of the proxy and of whole filter runs share beside the
+// common support: the host stand-in bound to the plug-in's statics, the
+// server's end of a proxy played in this process, and the reference server
+// as a second process with its environment and log.
 
 #include "TestSupport.h"
+#include "host/Document.h"
 #include "proxy/Messages.h"
 
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <condition_variable>
+#include <boost/shared_ptr.hpp>
+
 #include <cstdint>
 #include <map>
 #include <memory>
-#include <mutex>
 #include <string>
-#include <thread>
 #include <utility>
 #include <vector>
 
@@ -33,27 +34,11 @@ namespace platform {
 class Process;
 }
 
-namespace proxy_testing {
+namespace testing_support {
 
-// Ends the test process with a failure when it is still alive after
-// `limit`: an engine that hangs must fail its test, not stall the run.
-class Watchdog {
-public:
-    Watchdog(std::chrono::seconds limit, std::string what);
-    Watchdog(const Watchdog&) = delete;
-    Watchdog& operator=(const Watchdog&) = delete;
-    ~Watchdog();
-
-private:
-    std::mutex mutex_;
-    std::condition_variable done_;
-    bool finished_ = false;
-    std::thread thread_;
-};
-
-using testing_support::failureOf;
-using testing_support::ScopedEnvironment;
-using testing_support::temporaryPath;
+// A document whose every sample says where it is, with or without a
+// transparency plane.
+host::Document patternedDocument(int width, int height, int depth, bool alpha = false);
 
 // The reference server's log: one line per event.
 class ServerLog {
@@ -117,8 +102,8 @@ public:
     ipc::ProxyChannel& serverChannel() { return *serverChannel_; }
 
 private:
-    std::unique_ptr<ipc::ProxyChannel> serverChannel_;
-    std::unique_ptr<ipc::ProxyChannel> pluginChannel_;
+    boost::shared_ptr<ipc::ProxyChannel> serverChannel_;
+    boost::shared_ptr<ipc::ProxyChannel> pluginChannel_;
 };
 
 // A test that drives the reference server as a second process: every server
@@ -152,4 +137,4 @@ private:
     std::vector<std::shared_ptr<platform::Process>> servers_;
 };
 
-} // namespace proxy_testing
+} // namespace testing_support

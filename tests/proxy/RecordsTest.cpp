@@ -22,7 +22,7 @@
 
 namespace {
 
-using namespace proxy_testing;
+using namespace testing_support;
 using Bytes = std::vector<std::uint8_t>;
 
 void put32(Bytes& bytes, std::size_t offset, std::int32_t value) {
@@ -63,8 +63,7 @@ protected:
         gDescriptorHadKeys = false;
         gAutolayerRegistered = false;
     }
-    Watchdog watchdog_{std::chrono::seconds(120),
-                       ::testing::UnitTest::GetInstance()->current_test_info()->name()};
+    Watchdog watchdog_{std::chrono::seconds(120)};
 };
 
 TEST_F(Records, HostSettingsCarryTheHostsPropertiesColoursAndTheRunsFlags) {
@@ -288,52 +287,6 @@ TEST_F(Records, TheDocumentDescriptionCarriesTheDocumentAsTheHostDescribesIt) {
             EXPECT_FALSE(globals.iccProfileBuffer) << "no buffer without a profile";
         }
     }
-}
-
-TEST_F(Records, ALaterDescriptionReplacesTheProfileBuffer) {
-    host::Document document = host::Document::rgb(8, 8);
-    document.iccProfile = profileBytes(64);
-    host::FilterHost host(document);
-    BoundHost bound(host);
-    FilterGlobals globals;
-    ServerSide side(globals);
-    const image::PixelRect whole(0, 0, 8, 8);
-    globals.sendDocumentInfo(whole, whole, 3);
-    const ipc::IPCMemoryBuffer* first = globals.iccProfileBuffer.get();
-    ASSERT_NE(first, nullptr);
-    const std::string name = first->name();
-    globals.sendDocumentInfo(whole, whole, 4);
-    ASSERT_TRUE(globals.iccProfileBuffer);
-    EXPECT_EQ(globals.iccProfileBuffer->name(), name) << "the same name every time";
-    for (int i = 0; i < 2; ++i) {
-        Cell cell{};
-        ASSERT_TRUE(side.takeRequest(cell));
-        EXPECT_EQ(std::string(reinterpret_cast<const char*>(cell.bytes) + 575), name);
-    }
-}
-
-TEST_F(Records, AProfileBufferNameHeldElsewhereAtASmallerSizeFailsBeforeAnythingIsSent) {
-    host::Document document = host::Document::rgb(8, 8);
-    document.iccProfile = profileBytes(5000);
-    host::FilterHost host(document);
-    BoundHost bound(host);
-    // A peer still holds the re-used name with a profile of an earlier size.
-    ipc::IPCMemoryBuffer earlier(ipc::create, "", std::to_string(platform::currentProcessId()), 100,
-                                 ipc::UniqueSuffix::counter);
-    FilterGlobals globals;
-    ServerSide side(globals);
-    const image::PixelRect whole(0, 0, 8, 8);
-    try {
-        globals.sendDocumentInfo(whole, whole, 3);
-        ADD_FAILURE() << "a profile of 5000 bytes went into a buffer of 100";
-    } catch (const std::runtime_error& failure) {
-        EXPECT_EQ(std::string(failure.what()).rfind(proxy::errors::bufferSmallerThanAnnounced, 0),
-                  0U)
-            << failure.what();
-    }
-    Cell cell{};
-    EXPECT_FALSE(side.takeRequest(cell, 100)) << "no description was sent";
-    EXPECT_FALSE(globals.broken);
 }
 
 TEST_F(Records, TheOutputSizeReplacesBothRectanglesOnlyWhenBothAreIntegers) {

@@ -1,8 +1,9 @@
-// Every way the reference server can fail the plug-in, played by the server
-// on purpose: it dies before the ping or while an answer is awaited, answers
-// with the wrong record, sends a request nobody handles, stops reading its
-// queue, or holds a re-used buffer name at a smaller size. The engine never
-// hangs, and `broken` says whether the connection can still be used.
+// Every way the reference server can fail the plug-in's side of the
+// connection, played by the server on purpose: it dies before the ping or
+// while an answer is awaited, answers the first ping wrongly, stops reading
+// its queue, holds a re-used buffer name at a smaller size, or has ended when
+// the automatic pass attaches to it. The engine never hangs, and `broken`
+// says whether the connection can still be used.
 
 #include "ProxyTestSupport.h"
 #include "host/FilterHost.h"
@@ -24,9 +25,8 @@
 
 namespace {
 
-using namespace proxy_testing;
+using namespace testing_support;
 namespace errors = proxy::errors;
-using Clock = std::chrono::steady_clock;
 
 // Exit code of a server that died on purpose.
 constexpr std::uint32_t diedOnPurpose = 3;
@@ -36,10 +36,6 @@ constexpr unsigned shortSliceMs = 300;
 
 std::string ownPid() {
     return std::to_string(platform::currentProcessId());
-}
-
-long long msSince(Clock::time_point start) {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
 }
 
 // The plug-in's requests that await an answer, each with the selector it
@@ -82,7 +78,20 @@ const Exchange& exchange(const std::string& what) {
     throw std::logic_error("no exchange " + what);
 }
 
-class ServerFailure : public ReferenceServerTest {};
+class ServerFailure : public ReferenceServerTest {
+protected:
+    // Connects to a server that stops reading its queue, and fills the ten
+    // cells of that queue.
+    void connectToASilentServerWithAFullQueue(FilterGlobals& globals) {
+        setServerEnvironment({{"SOLVANTA_SERVER_SILENT", "request:22"}});
+        connect(globals);
+        globals.sendNewLayerFlag();
+        ASSERT_TRUE(log().waitFor("fault: silent"));
+        for (int i = 0; i < 10; ++i) {
+            globals.startRender();
+        }
+    }
+};
 
 TEST_F(ServerFailure, AServerThatDiesBeforeThePingIsFoundDead) {
     for (const char* step : {"start", "request:0"}) {
@@ -91,7 +100,7 @@ TEST_F(ServerFailure, AServerThatDiesBeforeThePingIsFoundDead) {
         FilterGlobals globals;
         const auto start = Clock::now();
         EXPECT_EQ(failureOf([&] { connect(globals, shortSliceMs); }), errors::remoteNotRunning);
-        EXPECT_LT(msSince(start), 30000);
+        EXPECT_LT(millisecondsSince(start), 30000);
         EXPECT_TRUE(globals.broken);
         EXPECT_FALSE(globals.serverChannel) << "the server's channel is never opened";
         EXPECT_NE(globals.remoteProcessId, 0U);
@@ -120,7 +129,7 @@ TEST_F(ServerFailure, AServerThatDiesWhileAnAnswerIsAwaitedBreaksTheEngine) {
         connect(globals);
         const auto start = Clock::now();
         EXPECT_EQ(failureOf([&] { exchange(c.exchange).run(globals); }), errors::remoteNotRunning);
-        EXPECT_LT(msSince(start), 30000);
+        EXPECT_LT(millisecondsSince(start), 30000);
         EXPECT_TRUE(globals.broken);
         EXPECT_EQ(serverExitCode(globals), diedOnPurpose);
         // Every later request fails at once.
@@ -129,34 +138,9 @@ TEST_F(ServerFailure, AServerThatDiesWhileAnAnswerIsAwaitedBreaksTheEngine) {
     }
 }
 
-TEST_F(ServerFailure, AnAnswerOfTheWrongTypeFailsThatExchangeOnly) {
-    struct Case {
-        const char* wrongAnswerTo;
-        const char* exchange;
-    };
-    const std::vector<Case> cases = {
-        {"14", "getParameters"},
-        {"12", "getParameters"},
-        {"10", "setParameters"},
-        {"28", "getNewLayerParameters"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(std::string(c.exchange) + " answered wrongly at " + c.wrongAnswerTo);
-        setServerEnvironment({{"SOLVANTA_SERVER_WRONG_ANSWER", c.wrongAnswerTo},
-                              {"SOLVANTA_SERVER_SETTINGS", "1exposure=1"}});
-        FilterGlobals globals;
-        connect(globals);
-        EXPECT_EQ(failureOf([&] { exchange(c.exchange).run(globals); }),
-                  errors::unexpectedSelector);
-        EXPECT_FALSE(globals.broken);
-        // The wrong answer was taken in place of the right one: the next
-        // exchange is in step again.
-        EXPECT_NO_THROW(globals.ping(shortSliceMs));
-        globals.endConnection();
-        EXPECT_EQ(serverExitCode(globals), 0U);
-    }
-
-    // A wrong answer to the first ping ends the connection attempt.
+// The wrong answer to the first ping ends the connection attempt before the
+// server's channel is opened.
+TEST_F(ServerFailure, AWrongAnswerToTheFirstPingEndsTheConnectionAttempt) {
     setServerEnvironment({{"SOLVANTA_SERVER_WRONG_ANSWER", "0"}});
     FilterGlobals globals;
     EXPECT_EQ(failureOf([&] { connect(globals); }), errors::unexpectedSelector);
@@ -164,43 +148,20 @@ TEST_F(ServerFailure, AnAnswerOfTheWrongTypeFailsThatExchangeOnly) {
     EXPECT_FALSE(globals.serverChannel);
 }
 
-TEST_F(ServerFailure, ARequestOfTheServerWithoutAHandlerFailsItsDispatch) {
-    // Selector 26: no handler is registered for it.
-    setServerEnvironment({{"SOLVANTA_SERVER_UNKNOWN", "request:22"}});
-    FilterGlobals globals;
-    connect(globals);
-    globals.sendNewLayerFlag();
-    std::string failure;
-    const auto start = Clock::now();
-    while (failure.empty() && msSince(start) < 20000) {
-        failure = failureOf([&] { globals.pollRequest(); });
-    }
-    EXPECT_EQ(failure, errors::unknownSelector);
-    EXPECT_FALSE(globals.broken);
-    globals.endConnection();
-    EXPECT_EQ(serverExitCode(globals), 0U);
-}
-
 // A server that stops reading: the plug-in's sends give up after their
 // time-out, and the engine is broken for its own requests but still answers
 // the server's until that queue is full as well.
 TEST_F(ServerFailure, ASilentServerMakesSendsTimeOut) {
-    setServerEnvironment({{"SOLVANTA_SERVER_SILENT", "request:22"}});
     FilterGlobals globals;
-    connect(globals);
-    globals.sendNewLayerFlag();
-    ASSERT_TRUE(log().waitFor("fault: silent"));
-    for (int i = 0; i < 10; ++i) {
-        globals.startRender(); // fills the ten cells of the queue
-    }
+    connectToASilentServerWithAFullQueue(globals);
     auto start = Clock::now();
     EXPECT_EQ(failureOf([&] { globals.startRender(); }), errors::unableToSendMessage);
-    EXPECT_GE(msSince(start), 9000) << "the whole send time-out";
+    EXPECT_GE(millisecondsSince(start), 9000) << "the whole send time-out";
     EXPECT_TRUE(globals.broken);
     start = Clock::now();
     EXPECT_EQ(failureOf([&] { globals.ping(); }), errors::comsBroken);
     EXPECT_EQ(failureOf([&] { globals.endConnection(); }), errors::comsBrokenInSendMessage);
-    EXPECT_LT(msSince(start), 1000) << "nothing waits once broken";
+    EXPECT_LT(millisecondsSince(start), 1000) << "nothing waits once broken";
 
     const msgReadInputResponse answer{{msg::readInputResponse}, 0};
     for (int i = 0; i < 10; ++i) {
@@ -208,34 +169,16 @@ TEST_F(ServerFailure, ASilentServerMakesSendsTimeOut) {
     }
     start = Clock::now();
     EXPECT_EQ(failureOf([&] { globals.sendResponse(answer); }), errors::unableToSendResponse);
-    EXPECT_GE(msSince(start), 9000);
+    EXPECT_GE(millisecondsSince(start), 9000);
 }
 
 TEST_F(ServerFailure, ASilentServerMakesARequestTimeOutBeforeItsAnswerIsAwaited) {
-    setServerEnvironment({{"SOLVANTA_SERVER_SILENT", "request:22"}});
     FilterGlobals globals;
-    connect(globals);
-    globals.sendNewLayerFlag();
-    ASSERT_TRUE(log().waitFor("fault: silent"));
-    for (int i = 0; i < 10; ++i) {
-        globals.startRender();
-    }
+    connectToASilentServerWithAFullQueue(globals);
     const auto start = Clock::now();
     EXPECT_EQ(failureOf([&] { globals.ping(); }), errors::unableToPostMessage);
-    EXPECT_GE(msSince(start), 9000);
+    EXPECT_GE(millisecondsSince(start), 9000);
     EXPECT_TRUE(globals.broken);
-}
-
-TEST_F(ServerFailure, TheRequestLoopFindsADeadServerWithoutBreakingTheEngine) {
-    setServerEnvironment({{"SOLVANTA_SERVER_DIE", "request:23"}});
-    FilterGlobals globals;
-    connect(globals);
-    globals.startRender();
-    const auto start = Clock::now();
-    EXPECT_EQ(failureOf([&] { globals.runRequestLoop(); }), errors::remoteNotRunning);
-    EXPECT_LT(msSince(start), 10000) << "found after a few seconds of silence";
-    EXPECT_FALSE(globals.broken);
-    EXPECT_EQ(serverExitCode(globals), diedOnPurpose);
 }
 
 // Buffer names are re-used from run to run, and a peer may still hold one at
@@ -291,6 +234,33 @@ TEST_F(ServerFailure, ABufferNameHeldAtASmallerSizeFailsItsExchangeCleanly) {
     }
     globals.endConnection();
     EXPECT_EQ(serverExitCode(globals), 0U);
+}
+
+// A server kept for the automatic pass serves a fresh state object that
+// attaches to it. Once it has ended, an attach finds it dead, and once
+// nothing holds its channels any more, there is nothing to attach to.
+TEST_F(ServerFailure, AKeptServerThatHasEndedCannotBeAttachedTo) {
+    std::string name;
+    std::uint32_t serverId = 0;
+    {
+        FilterGlobals first;
+        connect(first);
+        first.keepServer();
+        name = first.connectionName;
+        serverId = first.remoteProcessId;
+    }
+    {
+        FilterGlobals second;
+        ASSERT_TRUE(second.attach(name, serverId));
+        EXPECT_TRUE(second.isRemoteAlive()); // opens the server's process
+        second.endConnection();
+        EXPECT_EQ(serverExitCode(second), 0U);
+        FilterGlobals third;
+        EXPECT_EQ(failureOf([&] { third.attach(name, serverId, shortSliceMs); }),
+                  errors::remoteNotRunning);
+    }
+    FilterGlobals fourth;
+    EXPECT_NE(failureOf([&] { fourth.attach(name, serverId, shortSliceMs); }), "");
 }
 
 } // namespace

@@ -4,18 +4,16 @@
 
 #include "TestSupport.h"
 #include "ipc/ServerLaunch.h"
-#include "platform/Module.h"
 #include "platform/Shortcut.h"
 
 #include <cstdio>
 #include <string>
 
 int main() {
+    using namespace ipc::serverLocation;
     const std::string server = testing_support::helperPath("solvanta-server");
-    const std::string directory = server.substr(0, server.rfind(platform::kPathSeparator));
-    const std::string shortcut = directory + platform::kPathSeparator + ipc::serverLocation::maker +
-                                 " " + ipc::serverLocation::product +
-                                 ipc::serverLocation::shortcutExtension;
+    const std::string shortcut =
+        testing_support::besideTest(std::string(maker) + " " + product + shortcutExtension);
     if (!platform::createShortcut(shortcut, server)) {
         std::fprintf(stderr, "cannot create %s -> %s\n", shortcut.c_str(), server.c_str());
         return 1;

@@ -1,6 +1,7 @@
 // The wait dialog that parks the host while the server's requests are
-// served: how a wait ends, what the server hears meanwhile, and how a
-// failure inside the dialog or a dead server comes out of it.
+// served, with the server played in this process: how a wait ends, what the
+// server hears meanwhile, and how a failure inside the dialog comes out of
+// it.
 
 #include "platform/WaitDialog.h"
 #include "ProxyTestSupport.h"
@@ -19,7 +20,7 @@
 
 namespace {
 
-using namespace proxy_testing;
+using namespace testing_support;
 namespace errors = proxy::errors;
 
 // The server played in this process by a thread of the test.
@@ -60,8 +61,7 @@ protected:
         }
     }
 
-    Watchdog watchdog_{std::chrono::seconds(120),
-                       ::testing::UnitTest::GetInstance()->current_test_info()->name()};
+    Watchdog watchdog_{std::chrono::seconds(120)};
     ServerProxy proxy_;
     ServerSide side_{proxy_};
     // The selectors of the requests the handlers saw, in order.
@@ -149,31 +149,6 @@ TEST_F(WaitDialog, AFailureInsideTheDialogEndsTheWaitWithItsOwnTextAndTheNextWai
     Cell cell{};
     EXPECT_FALSE(side_.takeRequest(cell, 300)) << "nothing reached the server";
     nextWaitWorks();
-}
-
-class WaitDialogServer : public ReferenceServerTest {};
-
-TEST_F(WaitDialogServer, AServerThatDiesWhileTheDialogIsUpEndsTheWait) {
-    // It dies when the dialog asks it to the front, and sends nothing more.
-    setServerEnvironment({{"SOLVANTA_SERVER_DIE", "request:9"}});
-    ServerProxy proxy;
-    connect(proxy);
-    EXPECT_EQ(failureOf([&] { proxy.waitForServer(nullptr); }), errors::remoteNotRunning);
-    EXPECT_EQ(serverExitCode(proxy), 3U) << "died on purpose";
-    EXPECT_FALSE(proxy.broken) << "nothing failed to send";
-
-    // The next wait knows nothing of that death.
-    ServerProxy next;
-    ServerSide side(next);
-    std::thread user([] {
-        while (!platform::pressWaitDialogOk()) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-    });
-    int result = -1;
-    EXPECT_EQ(failureOf([&] { result = next.waitForServer(nullptr); }), "");
-    EXPECT_EQ(result, 0);
-    user.join();
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 #include "platform/HostWindow.h"
 #include "platform/WaitDialog.h"
 #include "resources/ResourceTexts.h"
+#include "text/Unicode.h"
 
 #include <gtest/gtest.h>
 
@@ -25,11 +26,8 @@ constexpr int textId = resources::dialogTextId;
 constexpr const wchar_t* countProperty = L"VT_COUNT";
 
 std::wstring wide(const char* utf8) {
-    const int units = ::MultiByteToWideChar(CP_UTF8, 0, utf8, -1, nullptr, 0);
-    std::wstring text(static_cast<std::size_t>(units), L'\0');
-    ::MultiByteToWideChar(CP_UTF8, 0, utf8, -1, text.data(), units);
-    text.resize(static_cast<std::size_t>(units) - 1);
-    return text;
+    const std::u16string units = text::utf16FromUtf8(utf8);
+    return {units.begin(), units.end()};
 }
 
 std::wstring windowText(HWND window) {
@@ -135,7 +133,7 @@ public:
 };
 
 TEST(WaitDialogWindow, OpensTinyAndIsLaidOutOverItsOwnerAtTheFocusAfterAnActivation) {
-    const proxy_testing::Watchdog watchdog(std::chrono::seconds(60), "the wait dialog window");
+    const testing_support::Watchdog watchdog(std::chrono::seconds(60), "the wait dialog window");
     const std::unique_ptr<platform::HostWindow> owner = platform::createHostWindow();
     ASSERT_TRUE(owner);
     Observer events;

@@ -1,9 +1,17 @@
 #pragma once
 
+// What every test and helper program shares: where the files beside the
+// running test are, second processes, unique names, a bound on a test's time,
+// temporary files and the environment.
+
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -12,6 +20,13 @@ class Process;
 }
 
 namespace testing_support {
+
+// The directory of the running test program, where the build puts the
+// helper programs and libraries that tests load.
+std::string testDirectory();
+
+// A file in testDirectory().
+std::string besideTest(const std::string& file);
 
 // The path of a helper program built beside the running test.
 std::string helperPath(const std::string& program);
@@ -31,6 +46,23 @@ std::string uniqueName(const std::string& stem);
 
 // A path in the temporary directory that no other test uses.
 std::string temporaryPath(const std::string& stem);
+
+// A directory of its own in the temporary directory, removed with all it
+// holds when this goes.
+class TemporaryDirectory {
+public:
+    explicit TemporaryDirectory(const std::string& stem);
+    TemporaryDirectory(const TemporaryDirectory&) = delete;
+    TemporaryDirectory& operator=(const TemporaryDirectory&) = delete;
+    ~TemporaryDirectory();
+
+    const std::string& path() const { return path_; }
+    // `name` inside it.
+    std::string file(const std::string& name) const;
+
+private:
+    std::string path_;
+};
 
 // The whole content of a file, or "" when it cannot be read.
 std::string fileText(const std::string& path);
@@ -54,5 +86,46 @@ public:
 private:
     Environment variables_;
 };
+
+using Clock = std::chrono::steady_clock;
+
+inline long long millisecondsSince(Clock::time_point start) {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+}
+
+// Ends the whole test program with a message when it is still alive after
+// `limit`: a call that hangs (a lock, a wait for a process that never
+// answers) fails the run instead of stalling it.
+class Watchdog {
+public:
+    Watchdog(std::chrono::milliseconds limit, std::string what);
+    // Named after the running test.
+    explicit Watchdog(std::chrono::milliseconds limit);
+    Watchdog(const Watchdog&) = delete;
+    Watchdog& operator=(const Watchdog&) = delete;
+    ~Watchdog();
+
+private:
+    std::mutex mutex_;
+    std::condition_variable disarmed_;
+    bool done_ = false;
+    std::thread thread_;
+};
+
+// Sets the named event that a test waits on; false when it cannot be made.
+bool signalEvent(const std::string& name);
+
+// One command of a helper program: its name, how many arguments it needs at
+// least, and what it does with them; its result is the exit code.
+struct HelperCommand {
+    const char* name;
+    std::size_t arguments;
+    int (*run)(const std::vector<std::string>& arguments);
+};
+
+// Runs the command that argv[1] names with the arguments after it. An
+// unknown command, too few arguments or a command that throws ends with
+// `usage`.
+int runHelperCommand(int argc, char** argv, const std::vector<HelperCommand>& commands, int usage);
 
 } // namespace testing_support

@@ -2,6 +2,7 @@
 // what any process of the user has: the object directory and, through /proc,
 // the memory of the objects that other processes hold.
 #include "HostilePeer.h"
+#include "TestSupport.h"
 
 #include "ipc/IPCMemoryBuffer.h"
 #include "ipc/MessageQueue.h"
@@ -36,15 +37,8 @@ namespace {
 using platform::posix::ObjectDirectory;
 using platform::posix::ObjectFile;
 using platform::posix::ObjectKind;
-
-bool signal(const std::string& eventName) {
-    const auto event = platform::createEvent(eventName);
-    if (!event) {
-        return false;
-    }
-    event->set();
-    return true;
-}
+using testing_support::failureOf;
+using testing_support::signalEvent;
 
 [[noreturn]] void holdUntilKilled() {
     for (;;) {
@@ -93,7 +87,8 @@ int forge(const std::vector<std::string>& args) {
 
 int holdStopped(const std::vector<std::string>& args) {
     const auto mutex = platform::openMutex(args.at(0));
-    if (!mutex || mutex->lock().status != platform::LockStatus::acquired || !signal(args.at(1))) {
+    if (!mutex || mutex->lock().status != platform::LockStatus::acquired ||
+        !signalEvent(args.at(1))) {
         return hostile::failed;
     }
     ::raise(SIGSTOP);
@@ -168,16 +163,6 @@ void fillSharedMemory() {
     }
 }
 
-// The failure text of `action`, or "" when it did not fail.
-template <typename Action> std::string failureOf(Action action) {
-    try {
-        action();
-    } catch (const std::exception& failure) {
-        return failure.what();
-    }
-    return "";
-}
-
 // Objects made while /dev/shm has room, one bigger than all of it; then
 // /dev/shm fills up. A new object fails; the ones made before keep working.
 bool fullSharedMemory(const std::string& base, std::ofstream& report) {
@@ -221,32 +206,16 @@ int inPrivateSharedMemory(const std::vector<std::string>& args) {
     return done && report.good() ? hostile::ok : hostile::failed;
 }
 
-struct Command {
-    const char* name;
-    std::size_t arguments;
-    int (*run)(const std::vector<std::string>&);
-};
-
-constexpr Command commands[] = {
-    {"forge", 3, forge},   {"hold-stopped", 2, holdStopped},          {"lock-path", 2, lockPath},
-    {"shrink", 1, shrink}, {"private-shm", 3, inPrivateSharedMemory},
-};
-
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 2) {
-        return hostile::usage;
-    }
-    const std::vector<std::string> args(argv + 2, argv + argc);
-    for (const Command& command : commands) {
-        if (std::strcmp(argv[1], command.name) == 0 && args.size() >= command.arguments) {
-            try {
-                return command.run(args);
-            } catch (const std::exception&) {
-                return hostile::failed;
-            }
-        }
-    }
-    return hostile::usage;
+    return testing_support::runHelperCommand(argc, argv,
+                                             {
+                                                 {"forge", 3, forge},
+                                                 {"hold-stopped", 2, holdStopped},
+                                                 {"lock-path", 2, lockPath},
+                                                 {"shrink", 1, shrink},
+                                                 {"private-shm", 3, inPrivateSharedMemory},
+                                             },
+                                             hostile::usage);
 }

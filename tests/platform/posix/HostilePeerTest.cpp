@@ -3,7 +3,6 @@
 // never a hang past the time-outs, and a failure that says what is wrong.
 #include "HostilePeer.h"
 #include "PlatformTestSupport.h"
-#include "TestSupport.h"
 
 #include "ipc/Errors.h"
 #include "ipc/IPCMemoryBuffer.h"
@@ -28,17 +27,10 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
-using platform::WaitResult;
-using platform_testing::makeEvent;
-using platform_testing::Watchdog;
-using testing_support::failureOf;
-using testing_support::fileText;
-using testing_support::finishHelper;
-using testing_support::startHelper;
-using testing_support::temporaryPath;
-using testing_support::uniqueName;
-
 namespace {
+
+using namespace testing_support;
+using platform::WaitResult;
 
 std::shared_ptr<platform::Process> startHostile(const std::string& arguments) {
     return startHelper(hostile::program, arguments);
@@ -82,8 +74,6 @@ std::string hex(std::uint64_t value) {
     return text;
 }
 
-} // namespace
-
 // The peer rewrites the mutex's shared state. A forged owner that has ended
 // leaves the mutex to us, as an abandoned one; a state no holder could have
 // left is refused at once instead of being waited on or believed.
@@ -104,7 +94,7 @@ TEST(HostilePeer, ForgedLockStatesAreTakenOverOrRefusedButNeverObeyed) {
         ipc::NamedMutex mutex(ipc::create, name);
         ASSERT_EQ(runHostile("forge mutex " + name + " " + c.value), 0U);
 
-        const Watchdog watchdog(30000, "a lock of a forged mutex");
+        const Watchdog watchdog(std::chrono::seconds(30), "a lock of a forged mutex");
         const std::string failure = failureOf([&] { mutex.lock(); });
         if (!c.takenOver) {
             EXPECT_EQ(failure, std::string(ipc::errors::lockStateImpossible) + ": " + name);
@@ -130,13 +120,13 @@ TEST(HostilePeer, ALockHeldByAStoppedPeerEndsWithAFailureNamingIt) {
     ASSERT_TRUE(ready && peer);
     ASSERT_EQ(ready->wait(30000), WaitResult::signalled);
     {
-        const Watchdog watchdog(60000, "a lock held by a stopped peer");
+        const Watchdog watchdog(std::chrono::seconds(60), "a lock held by a stopped peer");
         EXPECT_EQ(failureOf([&] { mutex.lock(); }),
                   ipc::errors::lockHeldTooLong + std::to_string(peer->id()) + ": " + name);
     }
     ASSERT_TRUE(peer->terminate(1));
     ASSERT_TRUE(peer->waitForExit(10000));
-    const Watchdog watchdog(30000, "a lock after the stopped peer was killed");
+    const Watchdog watchdog(std::chrono::seconds(30), "a lock after the stopped peer was killed");
     EXPECT_EQ(failureOf([&] { mutex.lock(); }), "");
     mutex.unlock();
 }
@@ -244,7 +234,7 @@ TEST(HostilePeer, SomethingInTheWayOfANameIsRefusedAndNamed) {
         const std::string name = uniqueName("inway");
         const std::string path = directory + "/" + platform::posix::ObjectDirectory::fileName(name);
         ASSERT_EQ(c.make(path.c_str()), 0) << path;
-        const Watchdog watchdog(30000, "a create over something in the way");
+        const Watchdog watchdog(std::chrono::seconds(30), "a create over something in the way");
         const std::string failure = failureOf([&] { ipc::NamedMutex mutex(ipc::create, name); });
         ::remove(path.c_str());
         EXPECT_EQ(failure.rfind(std::string(ipc::errors::cannotCreateNamedMutex) + ": " + name +
@@ -274,7 +264,8 @@ TEST(HostilePeer, ALockedDirectoryBoundsEveryWait) {
         ASSERT_TRUE(ready && peer);
         ASSERT_EQ(ready->wait(30000), WaitResult::signalled);
         {
-            const Watchdog watchdog(60000, "objects made and closed under a held lock");
+            const Watchdog watchdog(std::chrono::seconds(60),
+                                    "objects made and closed under a held lock");
             const std::string name = uniqueName("locked");
             const std::string failure =
                 failureOf([&] { ipc::NamedMutex mutex(ipc::create, name); });
@@ -307,3 +298,5 @@ TEST(HostilePeer, AForgedEventWordIsOneSignalAndNoBusyWait) {
         EXPECT_LT(threadCpuMs() - before, 250.0) << "the wait spun instead of sleeping";
     }
 }
+
+} // namespace
