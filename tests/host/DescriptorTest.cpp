@@ -3,7 +3,7 @@
 
 #include "HostTestSupport.h"
 #include "host/DescriptorText.h"
-#include "host/TextEncoding.h"
+#include "text/Unicode.h"
 
 #include <gtest/gtest.h>
 
@@ -281,7 +281,7 @@ TEST_F(DescriptorSuiteTest, zstrings_keep_utf16_text_and_count_references) {
         EXPECT_NE(zs->AsUnicodeCString(z, reinterpret_cast<ASUnicode*>(out.data()), length - 1, 1),
                   0);
 
-        const std::string utf8 = utf8FromUtf16(c.text);
+        const std::string utf8 = text::utf8FromUtf16(c.text);
         ASZString fromC = nullptr;
         ASSERT_EQ(zs->MakeFromCString(utf8.c_str(), utf8.size(), &fromC), 0);
         std::u16string viaC(zs->LengthAsUnicodeCString(fromC), u'x');

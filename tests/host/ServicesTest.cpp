@@ -2,7 +2,6 @@
 // message boxes and the services a host may withdraw.
 
 #include "HostTestSupport.h"
-#include "host/TextEncoding.h"
 #include "platform/DisplaySurface.h"
 #include "platform/MessageBox.h"
 

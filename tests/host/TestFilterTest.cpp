@@ -4,7 +4,6 @@
 
 #include "HostTestSupport.h"
 #include "TestFilterControls.h"
-#include "host/TextEncoding.h"
 
 #include <gtest/gtest.h>
 

@@ -1,0 +1,71 @@
+// The property callbacks: the filter record's table, which is also the
+// property suite, and the record's obsolete get slot.
+
+#include "host/FilterHostState.h"
+#include "host/HostCallbacks.h"
+
+namespace host {
+
+using namespace hostapi;
+
+namespace {
+
+OSErr setProperty(uint32 signature, uint32 key, int32 index, std::intptr_t simple, Handle complex) {
+    FilterHost::State* s = activeHostState();
+    if (s == nullptr) {
+        return errPlugInPropertyUndefined;
+    }
+    PropertyCall call{signature, key, index, simple, {}, noErr};
+    if (complex != nullptr) {
+        if (const HandleBlock* block = s->handles.find(complex, "set property")) {
+            call.complex = block->bytes();
+        }
+    }
+    if (signature != photoshopSignature || !s->properties.write(key, simple, call.complex)) {
+        call.result = errPlugInPropertyUndefined;
+    }
+    s->records.propertySets.push_back(call);
+    return call.result;
+}
+
+} // namespace
+
+OSErr hostGetProperty(uint32 signature, uint32 key, int32 index, std::intptr_t* simple,
+                      Handle* complex) {
+    FilterHost::State* s = activeHostState();
+    if (s == nullptr) {
+        return errPlugInPropertyUndefined;
+    }
+    PropertyCall call{signature, key, index, 0, {}, noErr};
+    auto finish = [&](OSErr result) {
+        call.result = result;
+        s->records.propertyGets.push_back(call);
+        return result;
+    };
+    const std::optional<PropertyValue> value =
+        signature == photoshopSignature ? s->properties.answer(key, s->document) : std::nullopt;
+    if (!value) {
+        return finish(errPlugInPropertyUndefined);
+    }
+    if (value->complex) {
+        if (complex == nullptr) {
+            return finish(paramErr);
+        }
+        *complex = s->handles.make(value->bytes);
+        call.complex = value->bytes;
+        return finish(noErr);
+    }
+    if (simple == nullptr) {
+        return finish(paramErr);
+    }
+    *simple = value->simple;
+    call.simple = value->simple;
+    return finish(noErr);
+}
+
+PropertyProcs hostPropertyProcs() {
+    return PropertyProcs{PropertyProcs::currentVersion, PropertyProcs::procCount, hostGetProperty,
+                         setProperty};
+}
+
+} // namespace host
