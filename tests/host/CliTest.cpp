@@ -7,7 +7,6 @@
 #include "host/FileImage.h"
 #include "host/PngFile.h"
 #include "host/TiffFile.h"
-#include "platform/Module.h"
 #include "platform/ProgramRun.h"
 
 #include <gtest/gtest.h>
@@ -36,13 +35,10 @@ std::string withNewlines(std::string text) {
     return text;
 }
 
-// A directory beside the test, removed when the test ends.
+// A directory of its own, removed when the test ends.
 class CliTest : public ::testing::Test {
 protected:
-    CliTest() {
-        std::string self;
-        platform::moduleFileName(self, 4096);
-        directory_ = fs::path(self).parent_path() / testing_support::uniqueName("cli");
+    CliTest() : directory_(testing_support::temporaryPath("cli")) {
         fs::create_directories(directory_);
     }
     ~CliTest() override {
@@ -228,7 +224,7 @@ std::vector<std::uint16_t> inverted(const FileImage& image) {
 
 constexpr const char* kNotInThisBuild = "TIFF files are not supported in this build";
 
-TEST_F(CliTest, applies_the_filter_to_png_and_tiff_keeping_depth_alpha_and_profile) {
+TEST_F(CliTest, AppliesTheFilterToPngAndTiffKeepingDepthAlphaAndProfile) {
     struct Case {
         const char* name;
         int channels;
@@ -272,7 +268,7 @@ TEST_F(CliTest, applies_the_filter_to_png_and_tiff_keeping_depth_alpha_and_profi
     }
 }
 
-TEST_F(CliTest, a_mask_image_limits_the_filter_to_the_selection) {
+TEST_F(CliTest, AMaskImageLimitsTheFilterToTheSelection) {
     const FileImage input = gradient(3, 8);
     FileImage mask;
     mask.width = input.width;
@@ -298,7 +294,7 @@ TEST_F(CliTest, a_mask_image_limits_the_filter_to_the_selection) {
     }
 }
 
-TEST_F(CliTest, refuses_what_it_cannot_do_with_a_status_and_a_reason_and_writes_nothing) {
+TEST_F(CliTest, RefusesWhatItCannotDoWithAStatusAndAReasonAndWritesNothing) {
     writeInput(file("in.png"), gradient(3, 8));
     std::ifstream whole(file("in.png"), std::ios::binary);
     const Bytes png((std::istreambuf_iterator<char>(whole)), std::istreambuf_iterator<char>());
@@ -359,7 +355,7 @@ TEST_F(CliTest, refuses_what_it_cannot_do_with_a_status_and_a_reason_and_writes_
     EXPECT_EQ(version.out, std::string("solvanta-host ") + solvanta::kVersion + "\n");
 }
 
-TEST_F(CliTest, a_batch_reports_a_broken_file_and_does_the_others_in_order) {
+TEST_F(CliTest, ABatchReportsABrokenFileAndDoesTheOthersInOrder) {
     const std::vector<std::string> names = {"a.png", "b.png", "c.png", "d.png"};
     std::vector<std::string> inputs;
     for (const std::string& name : names) {

@@ -27,7 +27,7 @@ using host_testing::acquire;
 
 // Reference values: sRGB with the D65 white, components 0..255 (Lab L
 // scaled by 2.55, a and b offset by 128; HSB/HSL hue in degrees).
-TEST(ColorConversion, known_colours_convert_to_their_reference_values) {
+TEST(ColorConversion, KnownColoursConvertToTheirReferenceValues) {
     struct Case {
         const char* name;
         int16 from;
@@ -89,7 +89,7 @@ TEST(ColorConversion, known_colours_convert_to_their_reference_values) {
 
 // 8-bit Lab and linear 8-bit XYZ are coarse in the dark, so a colour comes
 // back only roughly; converting what came back lands on the same components.
-TEST(ColorConversion, colours_come_back_from_every_space) {
+TEST(ColorConversion, ColoursComeBackFromEverySpace) {
     const ColorComponents colours[] = {{0, 0, 0, 0},      {255, 255, 255, 0}, {200, 30, 90, 0},
                                        {12, 250, 140, 0}, {90, 90, 200, 0},   {255, 128, 0, 0}};
     const int16 spaces[] = {colorSpaceHSB, colorSpaceHSL, colorSpaceCMYK, colorSpaceLab,
@@ -106,7 +106,7 @@ TEST(ColorConversion, colours_come_back_from_every_space) {
     }
 }
 
-TEST(ColorConversion, lab_outside_srgb_is_clamped_and_flagged) {
+TEST(ColorConversion, LabOutsideSrgbIsClampedAndFlagged) {
     const ColorConversionResult result =
         convertColor(colorSpaceLab, colorSpaceRGB, {230, 0, 255, 0});
     EXPECT_FALSE(result.inGamut);
@@ -130,7 +130,7 @@ ColorServicesInfo convertRequest(int16 from, int16 to, int16 c0, int16 c1, int16
     return info;
 }
 
-TEST(ColorServices, converts_the_pairs_it_is_told_to_support_and_records_each_call) {
+TEST(ColorServices, ConvertsThePairsItIsToldToSupportAndRecordsEachCall) {
     FilterHost host(Document::rgb(2, 2));
     host.beginApplication();
     host.setColorConversionSupported(colorSpaceRGB, colorSpaceCMYK, false);
@@ -157,42 +157,7 @@ TEST(ColorServices, converts_the_pairs_it_is_told_to_support_and_records_each_ca
     EXPECT_EQ(calls[1].resultSpace, colorSpaceCMYK);
 }
 
-TEST(ColorServices, the_picker_answers_as_scripted) {
-    FilterHost host(Document::rgb(2, 2));
-    host.beginApplication();
-    host.scriptPicker(PickerAnswer{noErr, colorSpaceLab, {136, 208, 195, 0}});
-    host.scriptPicker(PickerAnswer{userCanceledErr, colorSpaceRGB, {}});
-    ColorServicesProc services = host.record().colorServices;
-
-    ColorServicesInfo pick{};
-    pick.infoSize = sizeof pick;
-    pick.selector = colorServicesChooseColor;
-    pick.sourceSpace = colorSpaceRGB;
-    pick.resultSpace = colorSpaceChosen;
-    ASSERT_EQ(services(&pick), noErr);
-    EXPECT_EQ(pick.resultSpace, colorSpaceLab);
-    EXPECT_EQ(pick.colorComponents[2], 195);
-
-    pick.resultSpace = colorSpaceRGB;
-    EXPECT_EQ(services(&pick), userCanceledErr);
-
-    // Unscripted: the colour it was given, in the wanted space.
-    pick.sourceSpace = colorSpaceGray;
-    pick.resultSpace = colorSpaceRGB;
-    pick.colorComponents[0] = 40;
-    ASSERT_EQ(services(&pick), noErr);
-    EXPECT_EQ(pick.colorComponents[2], 40);
-
-    ColorServicesInfo background{};
-    background.infoSize = sizeof background;
-    background.selector = colorServicesGetSpecialColor;
-    background.resultSpace = colorSpaceRGB;
-    background.selectorParameter.specialColorID = specialColorBackground;
-    ASSERT_EQ(services(&background), noErr);
-    EXPECT_EQ(background.colorComponents[0], 255);
-}
-
-TEST(ColorSpaceSuite, convert8_packs_each_space_at_its_byte_positions) {
+TEST(ColorSpaceSuite, Convert8PacksEachSpaceAtItsBytePositions) {
     FilterHost host(Document::rgb(2, 2));
     host.beginApplication();
     const auto* cs = acquire<ColorSpaceSuite>(host);
