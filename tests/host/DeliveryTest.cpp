@@ -173,33 +173,6 @@ TEST(Delivery, OutputGoesBackIntoTheDocumentAtTheNextAdvanceState) {
     EXPECT_EQ(sampleAt(r.inData, r.inRowBytes, 0, 0, 2), patternValue(2, 3, 1, 32768));
 }
 
-// The entry point the next test plays: Start fills the output it was given.
-void fillOutputOnStart(int16 selector, void* block, std::intptr_t* /*data*/, int16* result) {
-    auto* r = static_cast<FilterRecord*>(block);
-    *result = noErr;
-    if (selector != filterSelectorStart) {
-        return;
-    }
-    r->outRect = Rect{0, 0, 2, 4};
-    r->outLoPlane = 0;
-    r->outHiPlane = 2;
-    *result = r->advanceState();
-    for (int y = 0; y < 2; ++y) {
-        std::memset(static_cast<std::uint8_t*>(r->outData) + y * r->outRowBytes, 200, 12);
-    }
-    r->outRect = Rect{0, 0, 0, 0};
-}
-
-TEST(Delivery, OutputGoesBackIntoTheDocumentWhenTheCallReturns) {
-    FilterHost host(Document::rgb(4, 4));
-    host.setEntryPoint(fillOutputOnStart);
-    host.beginApplication();
-    ASSERT_EQ(host.callSelector(filterSelectorStart), noErr);
-    EXPECT_EQ(host.document().sample(3, 1, 2), 200U);
-    EXPECT_EQ(host.document().sample(0, 2, 0), 0U);
-    EXPECT_TRUE(host.records().faults.empty());
-}
-
 // Warm pages instead of fresh ones: the buffers grow and are reused, and an
 // output asked for alone takes the input's buffer.
 TEST(Delivery, BuffersAreReusedFromRequestToRequest) {
@@ -284,24 +257,6 @@ TEST(SampleScaling, EightBitValuesBecomeTheSamplesThePlugInMakesOfThem) {
         std::uint8_t narrow = 0;
         ASSERT_EQ(colorSpace->Convert16to8(&wide, &narrow, 1), 0);
         EXPECT_EQ(narrow, value);
-    }
-}
-
-TEST(Delivery, TheMaskArrivesAsEightBitSelectionSamples) {
-    Document document = patternDocument(ColorMode::RGB, 16, 10, 6);
-    document.selectRect(rectLTRB(2, 1, 5, 4));
-    FilterHost host(document);
-    host.beginApplication();
-    FilterRecord& r = host.record();
-    r.maskRect = shortRect(0, 0, 10, 6);
-    ASSERT_EQ(r.advanceState(), noErr);
-    ASSERT_NE(r.maskData, nullptr);
-    EXPECT_GT(r.maskRowBytes, 10);
-    for (int y = 0; y < 6; ++y) {
-        for (int x = 0; x < 10; ++x) {
-            const bool selected = x >= 2 && x < 5 && y >= 1 && y < 4;
-            EXPECT_EQ(sampleAt(r.maskData, r.maskRowBytes, y, x, 1), selected ? 255U : 0U);
-        }
     }
 }
 

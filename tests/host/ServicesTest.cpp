@@ -173,26 +173,6 @@ TEST(BasicSuite, CountsAcquiresAndReleasesAndRefusesWithdrawnSuites) {
     EXPECT_TRUE(basic->IsEqual("a", "a") != 0 && basic->IsEqual("a", "b") == 0);
 }
 
-TEST(ProgressAndAbort, AreRecordedAndAbortComesWhenScripted) {
-    std::vector<std::pair<int32, int32>> seen;
-    HostOptions options;
-    options.onProgress = [&seen](int32 done, int32 total) { seen.emplace_back(done, total); };
-    FilterHost host(Document::rgb(2, 2), options);
-    host.abortAfter(3);
-    host.beginApplication();
-    FilterRecord& r = host.record();
-    r.progressProc(1, 4);
-    r.progressProc(4, 4);
-    EXPECT_EQ(r.abortProc(), 0);
-    EXPECT_EQ(r.abortProc(), 0);
-    EXPECT_EQ(r.abortProc(), 1);
-    EXPECT_EQ(r.abortProc(), 1);
-    EXPECT_EQ(host.records().abortChecks, 4);
-    ASSERT_EQ(host.records().progress.size(), 2U);
-    EXPECT_EQ(host.records().progress[1].done, 4);
-    EXPECT_EQ(seen, (std::vector<std::pair<int32, int32>>{{1, 4}, {4, 4}}));
-}
-
 TEST(DisplayPixels, DrawsEachModeAsBlueGreenRedIntoTheSurface) {
     struct Case {
         const char* name;
