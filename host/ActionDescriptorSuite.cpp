@@ -2,7 +2,7 @@
 // descriptor objects. Lists and references need suites the host does not
 // offer.
 
-#include "host/FilterHostState.h"
+#include "host/ActiveHost.h"
 #include "host/HostCallbacks.h"
 #include "text/Unicode.h"
 
@@ -15,13 +15,12 @@ using namespace hostapi;
 
 namespace {
 
-PIActionDescriptor handOut(FilterHost::State& s, ActionDescriptor descriptor) {
-    return static_cast<PIActionDescriptor>(s.descriptors.add(std::move(descriptor)));
+PIActionDescriptor handOut(ActionDescriptor descriptor) {
+    return static_cast<PIActionDescriptor>(activeDescriptors()->add(std::move(descriptor)));
 }
 
 // The descriptor and the key's value, or why not.
 struct Lookup {
-    FilterHost::State* state = nullptr;
     ActionDescriptor* descriptor = nullptr;
     const DescriptorValue* value = nullptr;
     OSErr error = noErr;
@@ -29,8 +28,8 @@ struct Lookup {
 
 Lookup lookup(PIActionDescriptor d, const char* use) {
     Lookup l;
-    l.state = activeHostState();
-    l.descriptor = l.state != nullptr ? l.state->descriptors.find(d, use) : nullptr;
+    HostObjects<ActionDescriptor>* descriptors = activeDescriptors();
+    l.descriptor = descriptors != nullptr ? descriptors->find(d, use) : nullptr;
     l.error = l.descriptor != nullptr ? noErr : paramErr;
     return l;
 }
@@ -72,17 +71,16 @@ OSErr put(PIActionDescriptor d, DescriptorKeyID key, DescriptorValue value, cons
 }
 
 OSErr adMake(PIActionDescriptor* out) {
-    FilterHost::State* s = activeHostState();
-    if (s == nullptr || out == nullptr) {
+    if (activeDescriptors() == nullptr || out == nullptr) {
         return paramErr;
     }
-    *out = handOut(*s, ActionDescriptor());
+    *out = handOut(ActionDescriptor());
     return noErr;
 }
 
 OSErr adFree(PIActionDescriptor d) {
-    FilterHost::State* s = activeHostState();
-    return s != nullptr && s->descriptors.erase(d, "Free") ? noErr : paramErr;
+    HostObjects<ActionDescriptor>* descriptors = activeDescriptors();
+    return descriptors != nullptr && descriptors->erase(d, "Free") ? noErr : paramErr;
 }
 
 OSErr adGetType(PIActionDescriptor d, DescriptorKeyID key, DescriptorTypeID* type) {
@@ -221,8 +219,8 @@ OSErr adPutGlobalClass(PIActionDescriptor d, DescriptorKeyID key, DescriptorClas
 }
 
 OSErr adPutAlias(PIActionDescriptor d, DescriptorKeyID key, Handle value) {
-    FilterHost::State* s = activeHostState();
-    const HandleBlock* block = s != nullptr ? s->handles.find(value, "PutAlias") : nullptr;
+    HandleTable* handles = activeHandles();
+    const HandleBlock* block = handles != nullptr ? handles->find(value, "PutAlias") : nullptr;
     if (block == nullptr) {
         return paramErr;
     }
@@ -286,7 +284,7 @@ OSErr getObjectOf(PIActionDescriptor d, DescriptorKeyID key, DescriptorClassID* 
         if (type != nullptr) {
             *type = l.value->classId;
         }
-        return handOut(*l.state, l.value->object ? *l.value->object : ActionDescriptor());
+        return handOut(l.value->object ? *l.value->object : ActionDescriptor());
     });
 }
 
@@ -329,7 +327,7 @@ OSErr adGetGlobalClass(PIActionDescriptor d, DescriptorKeyID key, DescriptorClas
 
 OSErr adGetAlias(PIActionDescriptor d, DescriptorKeyID key, Handle* value) {
     return get(d, key, "GetAlias", typeAlias, value,
-               [](const Lookup& l) { return l.state->handles.make(l.value->data); });
+               [](const Lookup& l) { return activeHandles()->make(l.value->data); });
 }
 
 OSErr adHasKeys(PIActionDescriptor d, DescriptorKeyID* keys, Boolean* has) {
@@ -382,14 +380,14 @@ OSErr adAsHandle(PIActionDescriptor d, PIDescriptorHandle* handle) {
     if (l.error != noErr || handle == nullptr) {
         return paramErr;
     }
-    *handle = l.state->handles.make(l.descriptor->serialize());
+    *handle = activeHandles()->make(l.descriptor->serialize());
     return noErr;
 }
 
 OSErr adHandleToDescriptor(PIDescriptorHandle handle, PIActionDescriptor* d) {
-    FilterHost::State* s = activeHostState();
+    HandleTable* handles = activeHandles();
     const HandleBlock* block =
-        s != nullptr ? s->handles.find(handle, "HandleToDescriptor") : nullptr;
+        handles != nullptr ? handles->find(handle, "HandleToDescriptor") : nullptr;
     if (block == nullptr || d == nullptr) {
         return paramErr;
     }
@@ -399,13 +397,13 @@ OSErr adHandleToDescriptor(PIDescriptorHandle handle, PIActionDescriptor* d) {
     if (!parsed) {
         return paramErr;
     }
-    *d = handOut(*s, std::move(*parsed));
+    *d = handOut(std::move(*parsed));
     return noErr;
 }
 
 OSErr adPutZString(PIActionDescriptor d, DescriptorKeyID key, ASZString value) {
-    FilterHost::State* s = activeHostState();
-    const ZString* z = s != nullptr ? s->zstrings.find(value, "PutZString") : nullptr;
+    ZStringTable* zstrings = activeZStrings();
+    const ZString* z = zstrings != nullptr ? zstrings->find(value, "PutZString") : nullptr;
     if (z == nullptr) {
         return paramErr;
     }
@@ -414,7 +412,7 @@ OSErr adPutZString(PIActionDescriptor d, DescriptorKeyID key, ASZString value) {
 
 OSErr adGetZString(PIActionDescriptor d, DescriptorKeyID key, ASZString* value) {
     return get(d, key, "GetZString", typeText, value,
-               [](const Lookup& l) { return l.state->zstrings.make(l.value->text); });
+               [](const Lookup& l) { return activeZStrings()->make(l.value->text); });
 }
 
 OSErr adPutData(PIActionDescriptor d, DescriptorKeyID key, int32 length, void* bytes) {

@@ -1,7 +1,7 @@
 // The basic suite: acquiring and releasing the host's suites, counted per
 // name and version, and memory blocks.
 
-#include "host/FilterHostState.h"
+#include "host/ActiveHost.h"
 #include "host/HostCallbacks.h"
 
 #include <cstring>
@@ -33,12 +33,13 @@ SuiteUse& useOf(HostRecords& records, const char* name, std::int32_t version) {
 }
 
 SPErr acquireSuite(const char* name, int32 version, const void** suite) {
-    FilterHost::State* s = activeHostState();
-    if (s == nullptr || name == nullptr || suite == nullptr) {
+    HostRecords* records = activeRecords();
+    if (records == nullptr || name == nullptr || suite == nullptr) {
         return spBadParameterError;
     }
-    SuiteUse& use = useOf(s->records, name, version);
-    *suite = s->withdrawnSuites.count({name, version}) != 0 ? nullptr : suiteTable(name, version);
+    SuiteUse& use = useOf(*records, name, version);
+    *suite =
+        activeWithdrawnSuites()->count({name, version}) != 0 ? nullptr : suiteTable(name, version);
     if (*suite == nullptr) {
         ++use.refused;
         return spSuiteNotFoundError;
@@ -48,17 +49,17 @@ SPErr acquireSuite(const char* name, int32 version, const void** suite) {
 }
 
 SPErr releaseSuite(const char* name, int32 version) {
-    FilterHost::State* s = activeHostState();
-    if (s == nullptr || name == nullptr) {
+    HostRecords* records = activeRecords();
+    if (records == nullptr || name == nullptr) {
         return spBadParameterError;
     }
-    SuiteUse* use = findUse(s->records, name, version);
+    SuiteUse* use = findUse(*records, name, version);
     if (use == nullptr) {
-        s->fault(std::string("released ") + name + ", never acquired");
+        reportFault(std::string("released ") + name + ", never acquired");
         return spBadParameterError;
     }
     if (use->released >= use->acquired) {
-        s->fault(std::string("released ") + name + " more often than acquired");
+        reportFault(std::string("released ") + name + " more often than acquired");
         return spBadParameterError;
     }
     ++use->released;
@@ -70,25 +71,25 @@ SPBoolean isEqual(const char* a, const char* b) {
 }
 
 SPErr allocateBlock(std::size_t size, void** block) {
-    FilterHost::State* s = activeHostState();
-    if (s == nullptr || block == nullptr) {
+    MemoryBlocks* blocks = activeBlocks();
+    if (blocks == nullptr || block == nullptr) {
         return spBadParameterError;
     }
-    *block = s->blocks.allocate(size);
+    *block = blocks->allocate(size);
     return *block != nullptr ? spNoError : spOutOfMemoryError;
 }
 
 SPErr freeBlock(void* block) {
-    FilterHost::State* s = activeHostState();
-    return s != nullptr && s->blocks.free(block) ? spNoError : spBadParameterError;
+    MemoryBlocks* blocks = activeBlocks();
+    return blocks != nullptr && blocks->free(block) ? spNoError : spBadParameterError;
 }
 
 SPErr reallocateBlock(void* block, std::size_t newSize, void** newBlock) {
-    FilterHost::State* s = activeHostState();
-    if (s == nullptr || newBlock == nullptr || (block != nullptr && !s->blocks.knows(block))) {
+    MemoryBlocks* blocks = activeBlocks();
+    if (blocks == nullptr || newBlock == nullptr || (block != nullptr && !blocks->knows(block))) {
         return spBadParameterError;
     }
-    void* moved = s->blocks.reallocate(block, newSize);
+    void* moved = blocks->reallocate(block, newSize);
     if (moved == nullptr) {
         return spOutOfMemoryError;
     }
@@ -135,18 +136,18 @@ const void* suiteTable(const std::string& name, std::int32_t version) {
     if (name == HandleSuite::suiteName) {
         return handleSuite(version);
     }
-    FilterHost::State* s = activeHostState();
-    if (s == nullptr) {
+    FilterRecordSet* application = activeApplication();
+    if (application == nullptr) {
         return nullptr;
     }
     if (named(name, version, kPropertySuiteName, 1)) {
-        return &s->application.propertyProcs;
+        return &application->propertyProcs;
     }
     if (named(name, version, kBufferSuiteName, 2)) {
-        return &s->application.bufferProcs;
+        return &application->bufferProcs;
     }
     if (named(name, version, SPBasicSuite::suiteName, SPBasicSuite::suiteVersion)) {
-        return &s->application.basicSuite;
+        return &application->basicSuite;
     }
     return nullptr;
 }

@@ -1,7 +1,7 @@
 // The buffer callbacks of the filter record; the table is also the buffer
 // suite.
 
-#include "host/FilterHostState.h"
+#include "host/ActiveHost.h"
 #include "host/HostCallbacks.h"
 
 #include <algorithm>
@@ -14,12 +14,12 @@ using namespace hostapi;
 namespace {
 
 OSErr bufferAllocate64(int64 size, BufferID* id) {
-    FilterHost::State* s = activeHostState();
-    if (s == nullptr || id == nullptr || size < 0) {
+    HostObjects<std::vector<char>>* buffers = activeBuffers();
+    if (buffers == nullptr || id == nullptr || size < 0) {
         return paramErr;
     }
     *id = static_cast<BufferID>(
-        s->buffers.add(std::vector<char>(static_cast<std::size_t>(std::max<int64>(size, 1)))));
+        buffers->add(std::vector<char>(static_cast<std::size_t>(std::max<int64>(size, 1)))));
     return noErr;
 }
 
@@ -28,8 +28,8 @@ OSErr bufferAllocate(int32 size, BufferID* id) {
 }
 
 Ptr bufferLock(BufferID id, Boolean /*moveHigh*/) {
-    FilterHost::State* s = activeHostState();
-    std::vector<char>* buffer = s != nullptr ? s->buffers.find(id, "lock buffer") : nullptr;
+    HostObjects<std::vector<char>>* buffers = activeBuffers();
+    std::vector<char>* buffer = buffers != nullptr ? buffers->find(id, "lock buffer") : nullptr;
     return buffer != nullptr ? buffer->data() : nullptr;
 }
 
@@ -37,14 +37,14 @@ Ptr bufferLock(BufferID id, Boolean /*moveHigh*/) {
 void bufferUnlock(BufferID /*id*/) {}
 
 void bufferFree(BufferID id) {
-    if (FilterHost::State* s = activeHostState(); s != nullptr) {
-        s->buffers.erase(id, "free buffer");
+    if (HostObjects<std::vector<char>>* buffers = activeBuffers(); buffers != nullptr) {
+        buffers->erase(id, "free buffer");
     }
 }
 
 int64 bufferSpace64() {
-    FilterHost::State* s = activeHostState();
-    return s != nullptr ? s->options.maxSpace : 0;
+    const HostOptions* options = activeOptions();
+    return options != nullptr ? options->maxSpace : 0;
 }
 
 int32 bufferSpace() {

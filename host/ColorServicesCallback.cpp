@@ -1,8 +1,8 @@
 // The colour services callback: the picker, conversion between spaces, the
 // sample point and the special colours, each call recorded.
 
+#include "host/ActiveHost.h"
 #include "host/ColorConversion.h"
-#include "host/FilterHostState.h"
 #include "host/HostCallbacks.h"
 
 #include <algorithm>
@@ -87,16 +87,16 @@ OSErr specialColor(const Document& document, ColorServicesInfo& info) {
     return deliver(info, colorSpaceRGB, ColorComponents{colour.red, colour.green, colour.blue, 0});
 }
 
-OSErr answer(FilterHost::State& s, ColorServicesInfo& info) {
+OSErr answer(ColorServicesInfo& info) {
     switch (info.selector) {
     case colorServicesChooseColor:
-        return chooseColor(s.colorAnswers, info);
+        return chooseColor(*activeColorAnswers(), info);
     case colorServicesConvertColor:
-        return convert(s.colorAnswers, info);
+        return convert(*activeColorAnswers(), info);
     case colorServicesSamplePoint:
-        return samplePoint(s.source, info);
+        return samplePoint(*activeSource(), info);
     case colorServicesGetSpecialColor:
-        return specialColor(s.document, info);
+        return specialColor(*activeDocument(), info);
     default:
         return paramErr;
     }
@@ -105,8 +105,8 @@ OSErr answer(FilterHost::State& s, ColorServicesInfo& info) {
 } // namespace
 
 OSErr hostColorServices(ColorServicesInfo* info) {
-    FilterHost::State* s = activeHostState();
-    if (s == nullptr || info == nullptr) {
+    HostRecords* records = activeRecords();
+    if (records == nullptr || info == nullptr) {
         return paramErr;
     }
     ColorServicesCall call;
@@ -115,10 +115,10 @@ OSErr hostColorServices(ColorServicesInfo* info) {
     call.resultSpace = info->resultSpace;
     std::copy(std::begin(info->colorComponents), std::end(info->colorComponents),
               std::begin(call.componentsIn));
-    call.result = wellFormed(*info) ? answer(*s, *info) : paramErr;
+    call.result = wellFormed(*info) ? answer(*info) : paramErr;
     std::copy(std::begin(info->colorComponents), std::end(info->colorComponents),
               std::begin(call.componentsOut));
-    s->records.colorServices.push_back(call);
+    records->colorServices.push_back(call);
     return call.result;
 }
 

@@ -1,8 +1,8 @@
 // The colour space suite: colour objects, conversion of 8- and 16-bit
 // colours between spaces, and the picker through the colour services.
 
+#include "host/ActiveHost.h"
 #include "host/ColorConversion.h"
-#include "host/FilterHostState.h"
 #include "host/HostCallbacks.h"
 #include "image/Convert16To8Span.h"
 #include "image/DepthConversion.h"
@@ -18,22 +18,22 @@ using namespace hostapi;
 namespace {
 
 ColorObject* cfind(ColorID id, const char* use) {
-    FilterHost::State* s = activeHostState();
-    return s != nullptr ? s->colors.find(id, use) : nullptr;
+    HostObjects<ColorObject>* colors = activeColors();
+    return colors != nullptr ? colors->find(id, use) : nullptr;
 }
 
 SPErr csMake(ColorID* id) {
-    FilterHost::State* s = activeHostState();
-    if (s == nullptr || id == nullptr) {
+    HostObjects<ColorObject>* colors = activeColors();
+    if (colors == nullptr || id == nullptr) {
         return spBadParameterError;
     }
-    *id = static_cast<ColorID>(s->colors.add(ColorObject{}));
+    *id = static_cast<ColorID>(colors->add(ColorObject{}));
     return spNoError;
 }
 
 SPErr csDelete(ColorID* id) {
-    FilterHost::State* s = activeHostState();
-    if (s == nullptr || id == nullptr || !s->colors.erase(*id, "Delete")) {
+    HostObjects<ColorObject>* colors = activeColors();
+    if (colors == nullptr || id == nullptr || !colors->erase(*id, "Delete")) {
         return spBadParameterError;
     }
     *id = nullptr;
@@ -94,8 +94,8 @@ SPErr csExtractXYZ(ColorID id, CS_XYZColor* xyz) {
 }
 
 SPErr csConvert8(int16 inputSpace, int16 outputSpace, Color8* colours, int16 count) {
-    FilterHost::State* s = activeHostState();
-    if (s == nullptr) {
+    HostRecords* records = activeRecords();
+    if (records == nullptr) {
         return spBadParameterError;
     }
     Convert8Call call{inputSpace, outputSpace, count, spNoError};
@@ -107,7 +107,7 @@ SPErr csConvert8(int16 inputSpace, int16 outputSpace, Color8* colours, int16 cou
             call.result = spBadParameterError;
         }
     }
-    s->records.convert8.push_back(call);
+    records->convert8.push_back(call);
     return call.result;
 }
 
@@ -152,14 +152,14 @@ SPErr csExtractColorName(ColorID id, ASZString* name) {
     if (cfind(id, "ExtractColorName") == nullptr || name == nullptr) {
         return spBadParameterError;
     }
-    *name = activeHostState()->zstrings.make(std::u16string());
+    *name = activeZStrings()->make(std::u16string());
     return spNoError;
 }
 
 // The picker through the colour services, so that a test scripts both alike.
 SPErr csPickColor(ColorID* id, ASZString /*prompt*/) {
-    FilterHost::State* s = activeHostState();
-    if (s == nullptr || id == nullptr || (*id == nullptr && csMake(id) != spNoError)) {
+    const FilterRecordSet* application = activeApplication();
+    if (application == nullptr || id == nullptr || (*id == nullptr && csMake(id) != spNoError)) {
         return spBadParameterError;
     }
     ColorObject* c = cfind(*id, "PickColor");
@@ -172,8 +172,8 @@ SPErr csPickColor(ColorID* id, ASZString /*prompt*/) {
     info.sourceSpace = c->space;
     info.resultSpace = colorSpaceChosen;
     std::copy(std::begin(c->components), std::end(c->components), std::begin(info.colorComponents));
-    const OSErr result = s->application.record.colorServices != nullptr
-                             ? s->application.record.colorServices(&info)
+    const OSErr result = application->record.colorServices != nullptr
+                             ? application->record.colorServices(&info)
                              : errPlugInHostInsufficient;
     if (result != noErr) {
         return result;

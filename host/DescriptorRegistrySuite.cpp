@@ -1,7 +1,7 @@
 // The descriptor registry suite: copies of descriptors kept under string
 // keys, every call recorded.
 
-#include "host/FilterHostState.h"
+#include "host/ActiveHost.h"
 #include "host/HostCallbacks.h"
 
 namespace host {
@@ -11,8 +11,8 @@ using namespace hostapi;
 namespace {
 
 // Records the call with its result, and returns the result.
-OSErr recorded(FilterHost::State& s, RegistryCall call) {
-    s.records.registry.push_back(call);
+OSErr recorded(HostRecords& records, RegistryCall call) {
+    records.registry.push_back(call);
     return call.result;
 }
 
@@ -21,53 +21,53 @@ RegistryCall callOf(RegistryCall::Kind kind, const char* key, bool persistent = 
 }
 
 OSErr registryRegister(const char* key, PIActionDescriptor d, Boolean persistent) {
-    FilterHost::State* s = activeHostState();
-    if (s == nullptr) {
+    HostRecords* records = activeRecords();
+    if (records == nullptr) {
         return paramErr;
     }
     RegistryCall call = callOf(RegistryCall::Kind::Register, key, persistent != 0);
-    const ActionDescriptor* descriptor = s->descriptors.find(d, "Register");
+    const ActionDescriptor* descriptor = activeDescriptors()->find(d, "Register");
     if (key == nullptr || descriptor == nullptr) {
         call.result = paramErr;
     } else {
-        s->registry.put(key, *descriptor, persistent != 0);
+        activeRegistry()->put(key, *descriptor, persistent != 0);
     }
-    return recorded(*s, call);
+    return recorded(*records, call);
 }
 
 OSErr registryErase(const char* key) {
-    FilterHost::State* s = activeHostState();
-    if (s == nullptr) {
+    HostRecords* records = activeRecords();
+    if (records == nullptr) {
         return paramErr;
     }
     RegistryCall call = callOf(RegistryCall::Kind::Erase, key);
     if (key == nullptr) {
         call.result = paramErr;
     } else {
-        s->registry.erase(key);
+        activeRegistry()->erase(key);
     }
-    return recorded(*s, call);
+    return recorded(*records, call);
 }
 
 // A missing key is not an error: the call succeeds and yields no descriptor.
 OSErr registryGet(const char* key, PIActionDescriptor* d) {
-    FilterHost::State* s = activeHostState();
-    if (s == nullptr) {
+    HostRecords* records = activeRecords();
+    if (records == nullptr) {
         return paramErr;
     }
     RegistryCall call = callOf(RegistryCall::Kind::Get, key);
     if (key == nullptr || d == nullptr) {
         call.result = paramErr;
-        return recorded(*s, call);
+        return recorded(*records, call);
     }
     *d = nullptr;
-    call.result = s->registry.getResult(key);
-    const ActionDescriptor* entry = s->registry.find(key);
+    call.result = activeRegistry()->getResult(key);
+    const ActionDescriptor* entry = activeRegistry()->find(key);
     if (call.result == noErr && entry != nullptr) {
-        *d = static_cast<PIActionDescriptor>(s->descriptors.add(*entry));
+        *d = static_cast<PIActionDescriptor>(activeDescriptors()->add(*entry));
         call.yieldedDescriptor = true;
     }
-    return recorded(*s, call);
+    return recorded(*records, call);
 }
 
 const DescriptorRegistrySuite kRegistrySuite = {registryRegister, registryErase, registryGet};

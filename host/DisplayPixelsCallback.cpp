@@ -1,8 +1,8 @@
 // displayPixels: a pixel map of any mode the host shows, converted to the
 // 24-bit blue-green-red rows of the platform's drawing call.
 
+#include "host/ActiveHost.h"
 #include "host/ColorConversion.h"
-#include "host/FilterHostState.h"
 #include "host/HostCallbacks.h"
 #include "image/Convert16To8Span.h"
 #include "platform/DisplaySurface.h"
@@ -84,8 +84,8 @@ void toScreenRows(const PSPixelMap& map, const VRect& r, std::int16_t space, int
 
 OSErr hostDisplayPixels(const PSPixelMap* source, const VRect* srcRect, int32 dstRow, int32 dstCol,
                         void* platformContext) {
-    FilterHost::State* s = activeHostState();
-    if (s == nullptr) {
+    HostRecords* records = activeRecords();
+    if (records == nullptr) {
         return paramErr;
     }
     DisplayPixelsCall call;
@@ -93,7 +93,7 @@ OSErr hostDisplayPixels(const PSPixelMap* source, const VRect* srcRect, int32 ds
     call.dstCol = dstCol;
     auto finish = [&](OSErr result) {
         call.result = result;
-        s->records.displayPixels.push_back(call);
+        records->displayPixels.push_back(call);
         return result;
     };
     if (source == nullptr || srcRect == nullptr || source->baseAddr == nullptr) {
@@ -112,10 +112,11 @@ OSErr hostDisplayPixels(const PSPixelMap* source, const VRect* srcRect, int32 ds
     const int width = srcRect->right - srcRect->left;
     const int height = srcRect->bottom - srcRect->top;
     const int rowBytes = (width * 3 + 3) / 4 * 4;
-    s->displayBuffer.resize(static_cast<std::size_t>(rowBytes) * static_cast<std::size_t>(height));
-    toScreenRows(*source, *srcRect, space, components, s->displayBuffer.data(), rowBytes);
+    std::vector<std::uint8_t> screenRows(static_cast<std::size_t>(rowBytes) *
+                                         static_cast<std::size_t>(height));
+    toScreenRows(*source, *srcRect, space, components, screenRows.data(), rowBytes);
     const bool drawn = platform::drawIntoContext(platformContext, dstCol, dstRow, width, height,
-                                                 s->displayBuffer.data(), rowBytes);
+                                                 screenRows.data(), rowBytes);
     return finish(drawn ? noErr : paramErr);
 }
 

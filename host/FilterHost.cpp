@@ -20,12 +20,82 @@ std::string selectorName(std::int16_t selector) {
 
 } // namespace
 
-FilterHost::State* activeHostState() {
-    return gActiveHost;
-}
-
 void setActiveHostState(FilterHost::State* state) {
     gActiveHost = state;
+}
+
+HostRecords* activeRecords() {
+    return gActiveHost != nullptr ? &gActiveHost->records : nullptr;
+}
+
+const HostOptions* activeOptions() {
+    return gActiveHost != nullptr ? &gActiveHost->options : nullptr;
+}
+
+void reportFault(const std::string& what) {
+    if (gActiveHost != nullptr) {
+        gActiveHost->fault(what);
+    }
+}
+
+int activeAbortAfter() {
+    return gActiveHost != nullptr ? gActiveHost->abortAfter : 0;
+}
+
+Document* activeDocument() {
+    return gActiveHost != nullptr ? &gActiveHost->document : nullptr;
+}
+
+const Document* activeSource() {
+    return gActiveHost != nullptr ? &gActiveHost->source : nullptr;
+}
+
+FilterRecordSet* activeApplication() {
+    return gActiveHost != nullptr ? &gActiveHost->application : nullptr;
+}
+
+ImageDelivery* activeDelivery() {
+    return gActiveHost != nullptr ? &gActiveHost->delivery : nullptr;
+}
+
+HandleTable* activeHandles() {
+    return gActiveHost != nullptr ? &gActiveHost->handles : nullptr;
+}
+
+MemoryBlocks* activeBlocks() {
+    return gActiveHost != nullptr ? &gActiveHost->blocks : nullptr;
+}
+
+HostObjects<ActionDescriptor>* activeDescriptors() {
+    return gActiveHost != nullptr ? &gActiveHost->descriptors : nullptr;
+}
+
+HostObjects<ColorObject>* activeColors() {
+    return gActiveHost != nullptr ? &gActiveHost->colors : nullptr;
+}
+
+HostObjects<std::vector<char>>* activeBuffers() {
+    return gActiveHost != nullptr ? &gActiveHost->buffers : nullptr;
+}
+
+ZStringTable* activeZStrings() {
+    return gActiveHost != nullptr ? &gActiveHost->zstrings : nullptr;
+}
+
+PropertyTable* activeProperties() {
+    return gActiveHost != nullptr ? &gActiveHost->properties : nullptr;
+}
+
+DescriptorRegistry* activeRegistry() {
+    return gActiveHost != nullptr ? &gActiveHost->registry : nullptr;
+}
+
+ColorServicesAnswers* activeColorAnswers() {
+    return gActiveHost != nullptr ? &gActiveHost->colorAnswers : nullptr;
+}
+
+const WithdrawnSuites* activeWithdrawnSuites() {
+    return gActiveHost != nullptr ? &gActiveHost->withdrawnSuites : nullptr;
 }
 
 FilterHost::State::State(Document doc, HostOptions opts)
@@ -149,7 +219,7 @@ FilterHost::FilterHost(Document document, HostOptions options)
 FilterHost::~FilterHost() {
     // The plug-in may still hold host objects; they die with the host.
     state_->closeApplication();
-    if (activeHostState() == state_.get()) {
+    if (gActiveHost == state_.get()) {
         setActiveHostState(nullptr);
     }
     // Unload the library before the watcher and the window go.

@@ -2,36 +2,22 @@
 
 // What a FilterHost holds behind its interface: the document, the plug-in,
 // the filter record of the current application and the tables of what the
-// host handed out or was told to answer. The callback files reach it
-// through activeHostState(), since the plug-in's calls carry no host.
+// host handed out or was told to answer. Only FilterHost.cpp sees it whole;
+// the callback files reach single tables through host/ActiveHost.h.
 
-#include "host/ColorServicesAnswers.h"
-#include "host/DescriptorRegistry.h"
+#include "host/ActiveHost.h"
 #include "host/FilterHost.h"
-#include "host/FilterRecordSet.h"
-#include "host/HandleTable.h"
-#include "host/HostObjects.h"
 #include "host/ImageDelivery.h"
-#include "host/MemoryBlocks.h"
-#include "host/PropertyTable.h"
-#include "host/ZStringTable.h"
 #include "platform/HostWindow.h"
 #include "platform/SharedLibrary.h"
 
 #include <memory>
 #include <optional>
-#include <set>
 #include <string>
 #include <utility>
 #include <vector>
 
 namespace host {
-
-// A colour of the colour space suite.
-struct ColorObject {
-    std::int16_t space = hostapi::colorSpaceRGB;
-    std::uint8_t components[4]{};
-};
 
 struct FilterHost::State {
     State(Document doc, HostOptions opts);
@@ -79,12 +65,10 @@ struct FilterHost::State {
     PropertyTable properties;
     DescriptorRegistry registry;
     ColorServicesAnswers colorAnswers;
-    std::set<std::pair<std::string, std::int32_t>> withdrawnSuites;
+    WithdrawnSuites withdrawnSuites;
     int abortAfter = 0;
 
     ImageDelivery delivery;
-    // Scratch for displayPixels' conversion to the screen's layout.
-    std::vector<std::uint8_t> displayBuffer;
 
     std::unique_ptr<platform::MessageBoxWatcher> watcher;
     std::vector<platform::MessageBoxRecord> boxes;
@@ -99,9 +83,7 @@ private:
     void takeBackDescriptor();
 };
 
-// The host whose callbacks the plug-in reaches: the latest constructed
-// FilterHost that still lives, or the one that last began an application.
-FilterHost::State* activeHostState();
+// The host whose callbacks the plug-in reaches (host/ActiveHost.h).
 void setActiveHostState(FilterHost::State* state);
 
 } // namespace host

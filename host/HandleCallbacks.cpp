@@ -1,7 +1,7 @@
 // The handle callbacks of the filter record, and the handle suite (both
 // versions) over the same functions.
 
-#include "host/FilterHostState.h"
+#include "host/ActiveHost.h"
 #include "host/HostCallbacks.h"
 
 namespace host {
@@ -11,21 +11,21 @@ using namespace hostapi;
 namespace {
 
 HandleBlock* findHandle(Handle h, const char* use) {
-    FilterHost::State* s = activeHostState();
-    return s != nullptr ? s->handles.find(h, use) : nullptr;
+    HandleTable* handles = activeHandles();
+    return handles != nullptr ? handles->find(h, use) : nullptr;
 }
 
 Handle handleNew(int32 size) {
-    FilterHost::State* s = activeHostState();
-    if (s == nullptr || size < 0) {
+    HandleTable* handles = activeHandles();
+    if (handles == nullptr || size < 0) {
         return nullptr;
     }
-    return s->handles.make(nullptr, static_cast<std::size_t>(size));
+    return handles->make(nullptr, static_cast<std::size_t>(size));
 }
 
 void handleDispose(Handle h) {
-    if (FilterHost::State* s = activeHostState(); s != nullptr && h != nullptr) {
-        s->handles.dispose(h, "dispose");
+    if (HandleTable* handles = activeHandles(); handles != nullptr && h != nullptr) {
+        handles->dispose(h, "dispose");
     }
 }
 

@@ -1,8 +1,8 @@
 #pragma once
 
 // The C functions the plug-in calls, a file for each callback table or
-// suite. Each finds the active host (activeHostState()) and records what
-// it was asked.
+// suite. Each reaches the tables of the active host (host/ActiveHost.h) and
+// records what it was asked.
 
 #include "hostapi/FilterInterface.h"
 

@@ -1,6 +1,6 @@
 #include "host/ImageDelivery.h"
 
-#include "host/FilterHostState.h"
+#include "host/ActiveHost.h"
 #include "host/HostCallbacks.h"
 
 #include <algorithm>
@@ -340,8 +340,8 @@ void ImageDelivery::commitOutput() {
 }
 
 OSErr hostAdvanceState() {
-    FilterHost::State* s = activeHostState();
-    return s != nullptr ? s->delivery.advance(false) : paramErr;
+    ImageDelivery* delivery = activeDelivery();
+    return delivery != nullptr ? delivery->advance(false) : paramErr;
 }
 
 } // namespace host

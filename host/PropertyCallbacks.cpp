@@ -1,7 +1,7 @@
 // The property callbacks: the filter record's table, which is also the
 // property suite, and the record's obsolete get slot.
 
-#include "host/FilterHostState.h"
+#include "host/ActiveHost.h"
 #include "host/HostCallbacks.h"
 
 namespace host {
@@ -11,20 +11,20 @@ using namespace hostapi;
 namespace {
 
 OSErr setProperty(uint32 signature, uint32 key, int32 index, std::intptr_t simple, Handle complex) {
-    FilterHost::State* s = activeHostState();
-    if (s == nullptr) {
+    HostRecords* records = activeRecords();
+    if (records == nullptr) {
         return errPlugInPropertyUndefined;
     }
     PropertyCall call{signature, key, index, simple, {}, noErr};
     if (complex != nullptr) {
-        if (const HandleBlock* block = s->handles.find(complex, "set property")) {
+        if (const HandleBlock* block = activeHandles()->find(complex, "set property")) {
             call.complex = block->bytes();
         }
     }
-    if (signature != photoshopSignature || !s->properties.write(key, simple, call.complex)) {
+    if (signature != photoshopSignature || !activeProperties()->write(key, simple, call.complex)) {
         call.result = errPlugInPropertyUndefined;
     }
-    s->records.propertySets.push_back(call);
+    records->propertySets.push_back(call);
     return call.result;
 }
 
@@ -32,18 +32,19 @@ OSErr setProperty(uint32 signature, uint32 key, int32 index, std::intptr_t simpl
 
 OSErr hostGetProperty(uint32 signature, uint32 key, int32 index, std::intptr_t* simple,
                       Handle* complex) {
-    FilterHost::State* s = activeHostState();
-    if (s == nullptr) {
+    HostRecords* records = activeRecords();
+    if (records == nullptr) {
         return errPlugInPropertyUndefined;
     }
     PropertyCall call{signature, key, index, 0, {}, noErr};
     auto finish = [&](OSErr result) {
         call.result = result;
-        s->records.propertyGets.push_back(call);
+        records->propertyGets.push_back(call);
         return result;
     };
     const std::optional<PropertyValue> value =
-        signature == photoshopSignature ? s->properties.answer(key, s->document) : std::nullopt;
+        signature == photoshopSignature ? activeProperties()->answer(key, *activeDocument())
+                                        : std::nullopt;
     if (!value) {
         return finish(errPlugInPropertyUndefined);
     }
@@ -51,7 +52,7 @@ OSErr hostGetProperty(uint32 signature, uint32 key, int32 index, std::intptr_t* 
         if (complex == nullptr) {
             return finish(paramErr);
         }
-        *complex = s->handles.make(value->bytes);
+        *complex = activeHandles()->make(value->bytes);
         call.complex = value->bytes;
         return finish(noErr);
     }

@@ -1,7 +1,7 @@
 // The callbacks the filter record holds directly: abort, progress and
 // events here, the others in files of their own.
 
-#include "host/FilterHostState.h"
+#include "host/ActiveHost.h"
 #include "host/HostCallbacks.h"
 
 namespace host {
@@ -11,22 +11,23 @@ using namespace hostapi;
 namespace {
 
 Boolean testAbort() {
-    FilterHost::State* s = activeHostState();
-    if (s == nullptr) {
+    HostRecords* records = activeRecords();
+    if (records == nullptr) {
         return 0;
     }
-    ++s->records.abortChecks;
-    return s->abortAfter > 0 && s->records.abortChecks >= s->abortAfter ? 1 : 0;
+    ++records->abortChecks;
+    const int after = activeAbortAfter();
+    return after > 0 && records->abortChecks >= after ? 1 : 0;
 }
 
 void progress(int32 done, int32 total) {
-    FilterHost::State* s = activeHostState();
-    if (s == nullptr) {
+    HostRecords* records = activeRecords();
+    if (records == nullptr) {
         return;
     }
-    s->records.progress.push_back(ProgressCall{done, total});
-    if (s->options.onProgress) {
-        s->options.onProgress(done, total);
+    records->progress.push_back(ProgressCall{done, total});
+    if (const HostOptions* options = activeOptions(); options->onProgress) {
+        options->onProgress(done, total);
     }
 }
 

@@ -1,7 +1,7 @@
 // The ZString suite: reference-counted UTF-16 strings; C and Pascal strings
 // are taken and given as UTF-8.
 
-#include "host/FilterHostState.h"
+#include "host/ActiveHost.h"
 #include "host/HostCallbacks.h"
 #include "text/Unicode.h"
 
@@ -15,16 +15,16 @@ using namespace hostapi;
 namespace {
 
 ZString* zfind(ASZString z, const char* use) {
-    FilterHost::State* s = activeHostState();
-    return s != nullptr ? s->zstrings.find(z, use) : nullptr;
+    ZStringTable* zstrings = activeZStrings();
+    return zstrings != nullptr ? zstrings->find(z, use) : nullptr;
 }
 
 ASErr zMake(std::u16string text, ASZString* out) {
-    FilterHost::State* s = activeHostState();
-    if (s == nullptr || out == nullptr) {
+    ZStringTable* zstrings = activeZStrings();
+    if (zstrings == nullptr || out == nullptr) {
         return paramErr;
     }
-    *out = s->zstrings.make(std::move(text));
+    *out = zstrings->make(std::move(text));
     return noErr;
 }
 
@@ -102,8 +102,8 @@ ASErr zMakeRomanizationOfDouble(double value, ASZString* out) {
 }
 
 ASZString zGetEmpty() {
-    FilterHost::State* s = activeHostState();
-    return s != nullptr ? s->zstrings.empty() : nullptr;
+    ZStringTable* zstrings = activeZStrings();
+    return zstrings != nullptr ? zstrings->empty() : nullptr;
 }
 
 ASErr zCopy(ASZString source, ASZString* copy) {
@@ -173,7 +173,7 @@ ASErr zRelease(ASZString zstring) {
     if (z == nullptr) {
         return paramErr;
     }
-    activeHostState()->zstrings.release(zstring, *z);
+    activeZStrings()->release(zstring, *z);
     return noErr;
 }
 
@@ -195,8 +195,8 @@ ASBoolean zWillReplace(ASZString zstring, uint32 index) {
 // How many units the length calls count beyond the text: the terminator,
 // unless the host is told to leave it out.
 uint32 terminatorUnits() {
-    FilterHost::State* s = activeHostState();
-    return s != nullptr && s->options.zstringLengthIncludesTerminator ? 1 : 0;
+    const HostOptions* options = activeOptions();
+    return options != nullptr && options->zstringLengthIncludesTerminator ? 1 : 0;
 }
 
 uint32 zLengthAsUnicodeCString(ASZString zstring) {
