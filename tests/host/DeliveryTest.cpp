@@ -192,50 +192,9 @@ TEST(Delivery, BuffersAreReusedFromRequestToRequest) {
     EXPECT_EQ(r.outData, first);
 }
 
-TEST(Delivery, AnInputRateOfTwoSamplesEverySecondPixel) {
-    FilterHost host(patternDocument(ColorMode::RGB, 8, 9, 7));
-    host.beginApplication();
-    FilterRecord& r = host.record();
-    r.inputRate = 2 << 16;
-    r.inHiPlane = 2;
-    // Sampled coordinates: the 9 × 7 image is 5 × 4 at step 2.
-    r.inRect = shortRect(0, 0, 5, 4);
-    ASSERT_EQ(r.advanceState(), noErr);
-    EXPECT_EQ(host.records().advanceStates.back().inputStep, 2);
-    for (int y = 0; y < 4; ++y) {
-        for (int x = 0; x < 5; ++x) {
-            EXPECT_EQ(sampleAt(r.inData, r.inRowBytes, y, x * 3 + 1, 1),
-                      patternValue(2 * x, 2 * y, 1, 255));
-        }
-    }
-    r.inRect = shortRect(0, 0, 6, 4);
-    EXPECT_EQ(r.advanceState(), paramErr);
-}
-
-TEST(Delivery, InputPaddingFillsWhatLiesOutsideTheImage) {
-    struct Case {
-        int16 padding;
-        std::uint32_t expectedOutside;
-    };
-    FilterHost host(patternDocument(ColorMode::Gray, 8, 4, 4));
-    const Case cases[] = {{-1, patternValue(0, 1, 0, 255)}, {77, 77}};
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.padding);
-        host.beginApplication();
-        FilterRecord& r = host.record();
-        r.inputPadding = c.padding;
-        r.inRect = shortRect(-1, 1, 2, 2);
-        ASSERT_EQ(r.advanceState(), noErr);
-        const auto* row = static_cast<std::uint8_t*>(r.inData);
-        EXPECT_EQ(row[0], c.expectedOutside);
-        EXPECT_EQ(row[1], patternValue(0, 1, 0, 255));
-        EXPECT_EQ(row[2], patternValue(1, 1, 0, 255));
-    }
-}
-
 // Where the host turns an 8-bit value into a 16-bit sample (the constant
 // padding of a 16-bit document, the colour space suite) it must land where
-// the plug-in's own rule does, and come back.
+// the plug-in's own rule does (254 is 32640, not 32639), and come back.
 TEST(SampleScaling, EightBitValuesBecomeTheSamplesThePlugInMakesOfThem) {
     FilterHost host(Document(ColorMode::Gray, 16, 2, 2));
     host.beginApplication();

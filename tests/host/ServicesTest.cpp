@@ -1,5 +1,5 @@
-// Handles, properties, the basic suite, progress and abort, display, buffers
-// and the record's description of the document.
+// Handles, properties, the basic suite, display and the record's
+// description of the document.
 
 #include "HostTestSupport.h"
 #include "platform/DisplaySurface.h"
@@ -163,14 +163,6 @@ TEST(BasicSuite, CountsAcquiresAndReleasesAndRefusesWithdrawnSuites) {
     EXPECT_EQ(colours->acquired, 1);
     EXPECT_EQ(colours->released, 1);
     EXPECT_EQ(host.records().faults.size(), 1U);
-
-    void* block = nullptr;
-    ASSERT_EQ(basic->AllocateBlock(100, &block), 0);
-    ASSERT_EQ(basic->ReallocateBlock(block, 1000, &block), 0);
-    EXPECT_EQ(host.liveBlocks(), 1);
-    EXPECT_EQ(basic->FreeBlock(block), 0);
-    EXPECT_EQ(host.liveBlocks(), 0);
-    EXPECT_TRUE(basic->IsEqual("a", "a") != 0 && basic->IsEqual("a", "b") == 0);
 }
 
 TEST(DisplayPixels, DrawsEachModeAsBlueGreenRedIntoTheSurface) {
@@ -221,25 +213,6 @@ TEST(DisplayPixels, DrawsEachModeAsBlueGreenRedIntoTheSurface) {
     EXPECT_EQ(host.record().displayPixels(&map, &map.bounds, 0, 0, surface->context()),
               filterBadMode);
     EXPECT_EQ(host.records().displayPixels.size(), 6U);
-}
-
-TEST(Services, BuffersAreAllocatedLockedAndFreed) {
-    FilterHost host(Document::rgb(2, 2));
-    host.beginApplication();
-    BufferProcs* procs = host.record().bufferProcs;
-    ASSERT_NE(procs, nullptr);
-    EXPECT_EQ(procs->numBufferProcs, 8);
-    BufferID id = nullptr;
-    ASSERT_EQ(procs->allocateProc(1000, &id), noErr);
-    Ptr p = procs->lockProc(id, 0);
-    ASSERT_NE(p, nullptr);
-    std::memset(p, 1, 1000);
-    procs->unlockProc(id);
-    procs->freeProc(id);
-    EXPECT_TRUE(host.records().faults.empty());
-    procs->freeProc(id);
-    EXPECT_EQ(host.records().faults.size(), 1U);
-    EXPECT_EQ(procs->spaceProc64(), host.options().maxSpace);
 }
 
 TEST(Services, TheRecordDescribesTheDocument) {

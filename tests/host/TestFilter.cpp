@@ -1,40 +1,19 @@
 // A tiny filter plug-in for the host stand-in's tests: inverts the colour
-// planes of the filter rectangle a tile per Continue (the host delivers
-// each between the calls; the product's plug-in asks through advanceState
-// itself, proven by tests/plugin), counts
-// its runs in the parameters handle and records the descriptor it was
-// given, with the count added.
+// planes of the filter rectangle a tile per Continue (the host delivers each
+// between the calls; the product's plug-in asks through advanceState itself,
+// proven by tests/plugin), counts its runs in the parameters handle and
+// records the descriptor it was given, with the count added.
 
 #include "TestFilterControls.h"
 #include "hostapi/FilterInterface.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
-#include <string>
-#include <vector>
 
 using namespace hostapi;
 
 namespace {
-
-struct Suites {
-    SPBasicSuite* basic = nullptr;
-    const ActionDescriptorSuite* descriptors = nullptr;
-
-    template <typename Suite> void acquire(const Suite*& suite) {
-        const void* table = nullptr;
-        if (basic != nullptr &&
-            basic->AcquireSuite(Suite::suiteName, Suite::suiteVersion, &table) == 0) {
-            suite = static_cast<const Suite*>(table);
-        }
-    }
-    template <typename Suite> void release(const Suite*& suite) {
-        if (suite != nullptr) {
-            basic->ReleaseSuite(Suite::suiteName, Suite::suiteVersion);
-            suite = nullptr;
-        }
-    }
-};
 
 // What one application keeps between its calls.
 struct Run {
@@ -50,7 +29,8 @@ struct Run {
 };
 
 FilterRecord* gRecord = nullptr;
-Suites gSuites;
+// Acquired for each call, released when it returns.
+const ActionDescriptorSuite* gDescriptors = nullptr;
 Run gRun;
 
 std::intptr_t property(uint32 key) {
@@ -141,7 +121,7 @@ int32 countRun() {
 
 // The descriptor to record: the one replayed, if any, with the run count.
 void recordRun(int32 runs) {
-    const ActionDescriptorSuite* ad = gSuites.descriptors;
+    const ActionDescriptorSuite* ad = gDescriptors;
     if (ad == nullptr) {
         return;
     }
@@ -189,16 +169,16 @@ int16 continueFilter() {
 
 int16 finish() {
     PIDescriptorParameters* dp = gRecord->descriptorParameters;
-    if (gSuites.descriptors != nullptr && gRun.recorded != nullptr) {
+    if (gDescriptors != nullptr && gRun.recorded != nullptr) {
         if (dp != nullptr) {
             if (dp->descriptor != nullptr) {
                 gRecord->handleProcs->disposeProc(dp->descriptor);
                 dp->descriptor = nullptr;
             }
-            gSuites.descriptors->AsHandle(gRun.recorded, &dp->descriptor);
+            gDescriptors->AsHandle(gRun.recorded, &dp->descriptor);
             dp->recordInfo = plugInDialogOptional;
         }
-        gSuites.descriptors->Free(gRun.recorded);
+        gDescriptors->Free(gRun.recorded);
         gRun.recorded = nullptr;
     }
     return noErr;
@@ -214,8 +194,12 @@ extern "C" void SolvantaEntryPoint(int16 selector, void* paramBlock, std::intptr
         return;
     }
     gRecord = static_cast<FilterRecord*>(paramBlock);
-    gSuites.basic = gRecord->sSPBasic;
-    gSuites.acquire(gSuites.descriptors);
+    SPBasicSuite* basic = gRecord->sSPBasic;
+    const void* table = nullptr;
+    if (basic != nullptr && basic->AcquireSuite(ActionDescriptorSuite::suiteName,
+                                                ActionDescriptorSuite::suiteVersion, &table) == 0) {
+        gDescriptors = static_cast<const ActionDescriptorSuite*>(table);
+    }
     int16 outcome = noErr;
     switch (selector) {
     case filterSelectorStart:
@@ -230,6 +214,9 @@ extern "C" void SolvantaEntryPoint(int16 selector, void* paramBlock, std::intptr
     default:
         break;
     }
-    gSuites.release(gSuites.descriptors);
+    if (gDescriptors != nullptr) {
+        basic->ReleaseSuite(ActionDescriptorSuite::suiteName, ActionDescriptorSuite::suiteVersion);
+        gDescriptors = nullptr;
+    }
     *result = outcome;
 }
