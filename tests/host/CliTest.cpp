@@ -268,15 +268,17 @@ TEST_F(CliTest, AppliesTheFilterToPngAndTiffKeepingDepthAlphaAndProfile) {
     }
 }
 
+// The host blends the filtered pixels with the original by the mask.
 TEST_F(CliTest, AMaskImageLimitsTheFilterToTheSelection) {
     const FileImage input = gradient(3, 8);
     FileImage mask;
     mask.width = input.width;
     mask.height = input.height;
     mask.channels = 1;
+    const auto maskAt = [](int x) { return x < 10 ? 255U : x < 15 ? 128U : 0U; };
     for (int y = 0; y < mask.height; ++y) {
         for (int x = 0; x < mask.width; ++x) {
-            mask.samples.push_back(x < 10 ? 255 : 0);
+            mask.samples.push_back(static_cast<std::uint16_t>(maskAt(x)));
         }
     }
     writeInput(file("in.png"), input);
@@ -289,8 +291,9 @@ TEST_F(CliTest, AMaskImageLimitsTheFilterToTheSelection) {
     const std::optional<FileImage> result = readImage(file("out.png"), error);
     ASSERT_TRUE(result.has_value()) << error.text;
     for (std::size_t i = 0; i < input.samples.size(); ++i) {
-        const int x = static_cast<int>(i / 3) % input.width;
-        EXPECT_EQ(result->samples[i], x < 10 ? 255 - input.samples[i] : input.samples[i]) << i;
+        const std::uint32_t m = maskAt(static_cast<int>(i / 3) % input.width);
+        const std::uint32_t v = input.samples[i];
+        EXPECT_EQ(result->samples[i], ((255 - v) * m + v * (255 - m) + 127) / 255) << i;
     }
 }
 

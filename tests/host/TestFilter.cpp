@@ -62,24 +62,6 @@ VRect tileRect(int index) {
     return r;
 }
 
-std::uint32_t load(const std::uint8_t* p) {
-    if (gRun.bytesPerSample == 1) {
-        return *p;
-    }
-    std::uint16_t v = 0;
-    std::memcpy(&v, p, 2);
-    return v;
-}
-
-void store(std::uint8_t* p, std::uint32_t v) {
-    if (gRun.bytesPerSample == 1) {
-        *p = static_cast<std::uint8_t>(v);
-    } else {
-        const auto w = static_cast<std::uint16_t>(v);
-        std::memcpy(p, &w, 2);
-    }
-}
-
 void invertTile(const VRect& r) {
     const auto* in = static_cast<const std::uint8_t*>(gRecord->inData);
     auto* out = static_cast<std::uint8_t*>(gRecord->outData);
@@ -89,8 +71,16 @@ void invertTile(const VRect& r) {
             const std::uint8_t* from = in + y * gRecord->inRowBytes + x * pixel;
             std::uint8_t* to = out + y * gRecord->outRowBytes + x * pixel;
             for (int p = 0; p < gRun.colourPlanes; ++p) {
-                const std::uint32_t v = load(from + p * gRun.bytesPerSample);
-                store(to + p * gRun.bytesPerSample, gRun.maxValue - v);
+                const int at = p * gRun.bytesPerSample;
+                if (gRun.bytesPerSample == 1) {
+                    to[at] = static_cast<std::uint8_t>(gRun.maxValue - from[at]);
+                    continue;
+                }
+                // 16-bit samples come in this machine's byte order.
+                std::uint16_t v = 0;
+                std::memcpy(&v, from + at, 2);
+                v = static_cast<std::uint16_t>(gRun.maxValue - v);
+                std::memcpy(to + at, &v, 2);
             }
         }
     }

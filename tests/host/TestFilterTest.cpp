@@ -1,6 +1,6 @@
 // The whole stand-in proven with the test filter library: loading, the
-// selector order, the Continue loop, pixels, masks and the parameters kept
-// from one application to the next.
+// selector order, the Continue loop, pixels and the parameters kept from one
+// application to the next.
 
 #include "HostTestSupport.h"
 #include "TestFilterControls.h"
@@ -140,32 +140,6 @@ TEST(TestFilter, FailuresDuringContinueStillGetFinish) {
         EXPECT_EQ(result.failedSelector, filterSelectorContinue);
         EXPECT_TRUE(result.finishSent);
         EXPECT_EQ(host.selectorOrder().back(), filterSelectorFinish);
-    }
-}
-
-// With automatic masking the host blends the output by the selection.
-TEST(TestFilter, ASelectionMasksTheResult) {
-    Document document = patternDocument(ColorMode::RGB, 8, 20, 10);
-    std::vector<std::uint8_t> selection(200, 0);
-    for (int y = 0; y < 10; ++y) {
-        for (int x = 3; x < 12; ++x) {
-            selection[static_cast<std::size_t>(y * 20 + x)] = x < 11 ? 255 : 128;
-        }
-    }
-    document.setSelection(selection);
-    document.setFilterRect(rectLTRB(0, 0, 20, 10));
-    const Document before = document;
-    FilterHost host(document);
-    loadTestFilter(host);
-    host.setProperty(test_filter::tileSize, 6);
-    ASSERT_EQ(host.apply().result, noErr);
-    for (int y = 0; y < 10; ++y) {
-        for (int x = 0; x < 20; ++x) {
-            const std::uint32_t v = before.sample(x, y, 0);
-            const std::uint32_t m = selection[static_cast<std::size_t>(y * 20 + x)];
-            const std::uint32_t expected = ((255 - v) * m + v * (255 - m) + 127) / 255;
-            EXPECT_EQ(host.document().sample(x, y, 0), expected) << x << "," << y;
-        }
     }
 }
 
