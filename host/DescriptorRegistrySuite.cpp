@@ -11,7 +11,7 @@ using namespace hostapi;
 namespace {
 
 // Records the call with its result, and returns the result.
-OSErr recorded(HostRecords& records, RegistryCall call) {
+OSErr recorded(HostRecords& records, const RegistryCall& call) {
     records.registry.push_back(call);
     return call.result;
 }

@@ -190,7 +190,7 @@ void FilterHost::State::closeApplication() {
 // over unless the plug-in already has.
 void FilterHost::State::takeBackDescriptor() {
     recordInfo = application.descriptorParameters.recordInfo;
-    const Handle recordedHandle = application.descriptorParameters.descriptor;
+    Handle recordedHandle = application.descriptorParameters.descriptor;
     if (recordedHandle != nullptr) {
         if (const std::optional<std::vector<std::uint8_t>> bytes = handles.bytes(recordedHandle)) {
             recorded = ActionDescriptor::parse(bytes->data(), bytes->size());

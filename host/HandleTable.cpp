@@ -18,7 +18,8 @@ void HandleBlock::resize(std::int32_t newSize) {
 
 std::vector<std::uint8_t> HandleBlock::bytes() const {
     const auto* first = reinterpret_cast<const std::uint8_t*>(master);
-    return std::vector<std::uint8_t>(first, first + size);
+    std::vector<std::uint8_t> copy(first, first + size);
+    return copy;
 }
 
 HandleTable::~HandleTable() {

@@ -149,7 +149,7 @@ struct Option {
     bool (*take)(HostArguments& a, const std::string& value);
 };
 
-const Option kOptions[] = {
+constexpr Option kOptions[] = {
     {"-p", "--plugin", "a path",
      [](HostArguments& a, const std::string& v) {
          a.plugin = v;

@@ -157,7 +157,7 @@ int planJobs(const HostArguments& a, std::vector<FileJob>& jobs) {
 // then clears the bar and warns of the faults the host noticed.
 FileOutcome applyUnderBar(const RunSettings& run, const FileJob& job, ProgressBar* bar,
                           const ProgressSink& progress) {
-    const FileOutcome outcome = applyToFile(run, job, progress);
+    FileOutcome outcome = applyToFile(run, job, progress);
     if (bar != nullptr) {
         bar->clear();
     }
