@@ -1,6 +1,6 @@
 #include "host/ActionDescriptor.h"
 
-#include "host/TextEncoding.h"
+#include "text/Unicode.h"
 
 #include <cstring>
 
@@ -403,7 +403,7 @@ ActionDescriptor& ActionDescriptor::put(std::uint32_t key, DescriptorValue value
 }
 
 ActionDescriptor& ActionDescriptor::putText(std::uint32_t key, const std::string& value) {
-    return putText(key, utf16FromUtf8(value));
+    return putText(key, text::utf16FromUtf8(value));
 }
 
 const DescriptorValue* ActionDescriptor::find(std::uint32_t key) const {

@@ -1,6 +1,6 @@
 #include "host/DescriptorText.h"
 
-#include "host/TextEncoding.h"
+#include "text/Unicode.h"
 
 #include <cerrno>
 #include <cstdint>
@@ -46,7 +46,7 @@ std::string quotedText(const std::u16string& text) {
             std::snprintf(escape, sizeof escape, "\\u%04X", static_cast<unsigned>(unit));
             out += escape;
         } else {
-            out += utf8FromUtf16(std::u16string(1, unit));
+            out += text::utf8FromUtf16(std::u16string(1, unit));
         }
     }
     return out + "\"";
@@ -104,7 +104,7 @@ bool tokenize(const std::string& line, std::vector<Token>& tokens, std::string& 
                     ++i;
                     continue;
                 }
-                text += utf16FromUtf8(run);
+                text += text::utf16FromUtf8(run);
                 run.clear();
                 if (i + 1 >= line.size()) {
                     break;
@@ -136,7 +136,7 @@ bool tokenize(const std::string& line, std::vector<Token>& tokens, std::string& 
                 error = "unterminated text";
                 return false;
             }
-            text += utf16FromUtf8(run);
+            text += text::utf16FromUtf8(run);
             token.text = std::move(text);
         } else {
             const std::size_t end = line.find_first_of(" \t\r", i);

@@ -1,5 +1,8 @@
 #include "host/Document.h"
 
+#include "image/Convert16To8Span.h"
+#include "image/DepthConversion.h"
+
 #include <algorithm>
 #include <stdexcept>
 
@@ -86,6 +89,16 @@ void Document::setSample(int x, int y, int plane, std::uint32_t value) {
         pixels_[at] = static_cast<std::uint8_t>(value & 0xFF);
         pixels_[at + 1] = static_cast<std::uint8_t>(value >> 8);
     }
+}
+
+std::uint8_t Document::eightBitSample(std::uint32_t sample) const {
+    const std::uint32_t value = std::min(sample, maxValue());
+    return depth_ == 16 ? image::convert16To8Sample(static_cast<std::uint16_t>(value))
+                        : static_cast<std::uint8_t>(value);
+}
+
+std::uint32_t Document::sampleFromEightBits(std::uint8_t value) const {
+    return depth_ == 16 ? image::convert8To16Sample(value) : value;
 }
 
 void Document::fill(const std::vector<std::uint32_t>& values) {

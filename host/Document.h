@@ -81,6 +81,11 @@ public:
     const std::uint8_t* data() const { return pixels_.data(); }
     std::uint32_t sample(int x, int y, int plane) const;
     void setSample(int x, int y, int plane, std::uint32_t value);
+    // A sample of this document as 8 bits, and an 8-bit value as a sample of
+    // this document: the plug-in's rules (image/Convert16To8Span.h,
+    // image/DepthConversion.h) at 16 bits, the value itself at 8.
+    std::uint8_t eightBitSample(std::uint32_t sample) const;
+    std::uint32_t sampleFromEightBits(std::uint8_t value) const;
     // Every pixel gets these plane values (missing trailing planes keep theirs).
     void fill(const std::vector<std::uint32_t>& values);
 

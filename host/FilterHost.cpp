@@ -1,13 +1,6 @@
 #include "host/FilterHost.h"
 
-#include "host/ColorConversion.h"
 #include "host/FilterHostState.h"
-#include "host/TextEncoding.h"
-
-#include <algorithm>
-#include <climits>
-#include <cmath>
-#include <cstring>
 
 namespace host {
 
@@ -16,46 +9,6 @@ using namespace hostapi;
 namespace {
 
 FilterHost::State* gActiveHost = nullptr;
-
-std::int16_t clamp16(std::int32_t v) {
-    return static_cast<std::int16_t>(std::clamp<std::int32_t>(v, SHRT_MIN, SHRT_MAX));
-}
-
-Rect shortRect(const VRect& r) {
-    return Rect{clamp16(r.top), clamp16(r.left), clamp16(r.bottom), clamp16(r.right)};
-}
-
-Point shortPoint(const VPoint& p) {
-    return Point{clamp16(p.v), clamp16(p.h)};
-}
-
-Fixed fixedOf(double v) {
-    return static_cast<Fixed>(std::lround(v * 65536.0));
-}
-
-// The colour in the document's own space, for foreColor and backColor.
-void documentColor(const Document& document, const RGB8& colour, std::uint8_t* out) {
-    const ColorComponents rgb{colour.red, colour.green, colour.blue, 0};
-    std::int16_t space = colorSpaceRGB;
-    switch (document.mode()) {
-    case ColorMode::Gray:
-    case ColorMode::Duotone:
-        space = colorSpaceGray;
-        break;
-    case ColorMode::CMYK:
-        space = colorSpaceCMYK;
-        break;
-    case ColorMode::Lab:
-        space = colorSpaceLab;
-        break;
-    default:
-        break;
-    }
-    const ColorConversionResult converted = convertColor(colorSpaceRGB, space, rgb);
-    for (int i = 0; i < 4; ++i) {
-        out[i] = static_cast<std::uint8_t>(converted.components[static_cast<std::size_t>(i)]);
-    }
-}
 
 std::string selectorName(std::int16_t selector) {
     static const char* names[] = {"About", "Parameters", "Prepare", "Start", "Continue", "Finish"};
@@ -67,21 +20,89 @@ std::string selectorName(std::int16_t selector) {
 
 } // namespace
 
-FilterHost::State* activeHostState() {
-    return gActiveHost;
-}
-
 void setActiveHostState(FilterHost::State* state) {
     gActiveHost = state;
 }
 
-FilterHost::State::State(Document doc, HostOptions opts)
-    : document(std::move(doc)), source(document), options(std::move(opts)) {
-    for (auto& row : conversions) {
-        std::fill(std::begin(row), std::end(row), true);
-    }
-    properties[propWatchSuspension] = PropertyValue{0, false, {}, true};
+HostRecords* activeRecords() {
+    return gActiveHost != nullptr ? &gActiveHost->records : nullptr;
 }
+
+const HostOptions* activeOptions() {
+    return gActiveHost != nullptr ? &gActiveHost->options : nullptr;
+}
+
+void reportFault(const std::string& what) {
+    if (gActiveHost != nullptr) {
+        gActiveHost->fault(what);
+    }
+}
+
+int activeAbortAfter() {
+    return gActiveHost != nullptr ? gActiveHost->abortAfter : 0;
+}
+
+Document* activeDocument() {
+    return gActiveHost != nullptr ? &gActiveHost->document : nullptr;
+}
+
+const Document* activeSource() {
+    return gActiveHost != nullptr ? &gActiveHost->source : nullptr;
+}
+
+FilterRecordSet* activeApplication() {
+    return gActiveHost != nullptr ? &gActiveHost->application : nullptr;
+}
+
+ImageDelivery* activeDelivery() {
+    return gActiveHost != nullptr ? &gActiveHost->delivery : nullptr;
+}
+
+HandleTable* activeHandles() {
+    return gActiveHost != nullptr ? &gActiveHost->handles : nullptr;
+}
+
+MemoryBlocks* activeBlocks() {
+    return gActiveHost != nullptr ? &gActiveHost->blocks : nullptr;
+}
+
+HostObjects<ActionDescriptor>* activeDescriptors() {
+    return gActiveHost != nullptr ? &gActiveHost->descriptors : nullptr;
+}
+
+HostObjects<ColorObject>* activeColors() {
+    return gActiveHost != nullptr ? &gActiveHost->colors : nullptr;
+}
+
+HostObjects<std::vector<char>>* activeBuffers() {
+    return gActiveHost != nullptr ? &gActiveHost->buffers : nullptr;
+}
+
+ZStringTable* activeZStrings() {
+    return gActiveHost != nullptr ? &gActiveHost->zstrings : nullptr;
+}
+
+PropertyTable* activeProperties() {
+    return gActiveHost != nullptr ? &gActiveHost->properties : nullptr;
+}
+
+DescriptorRegistry* activeRegistry() {
+    return gActiveHost != nullptr ? &gActiveHost->registry : nullptr;
+}
+
+ColorServicesAnswers* activeColorAnswers() {
+    return gActiveHost != nullptr ? &gActiveHost->colorAnswers : nullptr;
+}
+
+const WithdrawnSuites* activeWithdrawnSuites() {
+    return gActiveHost != nullptr ? &gActiveHost->withdrawnSuites : nullptr;
+}
+
+FilterHost::State::State(Document doc, HostOptions opts)
+    : document(std::move(doc)), source(document), options(std::move(opts)), handles(faultReport()),
+      descriptors("a descriptor", faultReport()), zstrings(faultReport()),
+      colors("a colour", faultReport()), buffers("a buffer", faultReport()), blocks(faultReport()),
+      delivery(source, document, options, records, application, faultReport()) {}
 
 void FilterHost::State::fault(const std::string& what) {
     records.faults.push_back(what);
@@ -94,127 +115,33 @@ void FilterHost::State::trace(const std::string& line) const {
     }
 }
 
-void FilterHost::State::buildRecord() {
+void FilterHost::State::openApplication() {
     source = document;
-    record = FilterRecord{};
-    bigDocument = BigDocumentStruct{};
-    descriptorParameters = PIDescriptorParameters{};
-    std::memset(errorString, 0, sizeof errorString);
-    pendingOutput = Delivery{};
-    installCallbacks(*this);
-
-    const VPoint imageSize{document.height(), document.width()};
-    const VRect filterRect = document.filterRect();
-    const VPoint wholeSize = document.wholeSize();
-    const std::int64_t maxSpace32 = std::min<std::int64_t>(options.maxSpace, INT32_MAX);
-
-    if (!options.abortProc) {
-        record.abortProc = nullptr;
-    }
-    if (!options.progressProc) {
-        record.progressProc = nullptr;
-    }
-    record.parameters = parameters;
-    record.imageSize = shortPoint(imageSize);
-    record.planes = static_cast<std::int16_t>(document.planes());
-    record.filterRect = shortRect(filterRect);
-    record.background = RGBColor{static_cast<uint16>(document.background.red * 257),
-                                 static_cast<uint16>(document.background.green * 257),
-                                 static_cast<uint16>(document.background.blue * 257)};
-    record.foreground = RGBColor{static_cast<uint16>(document.foreground.red * 257),
-                                 static_cast<uint16>(document.foreground.green * 257),
-                                 static_cast<uint16>(document.foreground.blue * 257)};
-    record.maxSpace = static_cast<int32>(maxSpace32);
-    record.bufferSpace = static_cast<int32>(maxSpace32);
-    record.haveMask = document.hasSelection() ? 1 : 0;
-    record.autoMask = 1;
-    documentColor(document, document.background, record.backColor);
-    documentColor(document, document.foreground, record.foreColor);
-    record.hostSig = photoshopSignature;
-    record.imageMode = document.imageMode();
-    record.imageHRes = fixedOf(document.resolution);
-    record.imageVRes = fixedOf(document.resolution);
-    record.wholeSize = shortPoint(wholeSize);
-    // An sRGB monitor.
-    record.monitor =
-        PlugInMonitor{fixedOf(2.2),  fixedOf(0.64), fixedOf(0.33),   fixedOf(0.30),   fixedOf(0.60),
-                      fixedOf(0.15), fixedOf(0.06), fixedOf(0.3127), fixedOf(0.3290), fixedOf(0.0)};
-    platformData.hwnd = reinterpret_cast<std::intptr_t>(window ? window->handle() : nullptr);
-    record.platformData = options.platformData ? &platformData : nullptr;
-    record.bufferProcs = options.bufferProcs ? &bufferProcs : nullptr;
-    if (!options.displayPixels) {
-        record.displayPixels = nullptr;
-    }
-    record.handleProcs = options.handleProcs ? &handleProcs : nullptr;
-    record.filterCase = document.filterCase();
-    record.dummyPlaneValue = -1;
-    if (!options.advanceState) {
-        record.advanceState = nullptr;
-    }
-    record.supportsPadding = 1;
-    record.inputPadding = -3;
-    record.outputPadding = -3;
-    record.maskPadding = -3;
-    record.samplingSupport = 1;
-    record.inputRate = 0x10000;
-    record.maskRate = 0x10000;
-    if (!options.colorServices) {
-        record.colorServices = nullptr;
-    }
-    const PlaneLayout layout = document.planeLayout();
-    record.inLayerPlanes = layout.inLayerPlanes;
-    record.inTransparencyMask = layout.inTransparencyMask;
-    record.inNonLayerPlanes = layout.inNonLayerPlanes;
-    record.outLayerPlanes = layout.outLayerPlanes;
-    record.outTransparencyMask = layout.outTransparencyMask;
-    record.outNonLayerPlanes = layout.outNonLayerPlanes;
-    record.absLayerPlanes = layout.inLayerPlanes;
-    record.absTransparencyMask = layout.inTransparencyMask;
-    record.absNonLayerPlanes = layout.inNonLayerPlanes;
-    if (options.propertyProcs) {
-        record.propertyProcs = &propertyProcs;
-    } else {
-        record.propertyProcs = nullptr;
-        record.getPropertyObsolete = nullptr;
-    }
-    for (int16* tile : {&record.inTileHeight, &record.inTileWidth, &record.absTileHeight,
-                        &record.absTileWidth, &record.outTileHeight, &record.outTileWidth,
-                        &record.maskTileHeight, &record.maskTileWidth}) {
-        *tile = 256;
-    }
-    if (options.descriptorParameters) {
-        descriptorParameters.descriptorParametersVersion = PIDescriptorParameters::currentVersion;
-        descriptorParameters.playInfo = options.playInfo;
-        descriptorParameters.recordInfo = plugInDialogOptional;
-        if (descriptorToPlay) {
-            const std::vector<std::uint8_t> bytes = descriptorToPlay->serialize();
-            descriptorHandle = makeHandle(bytes.data(), bytes.size());
-            descriptorParameters.descriptor = descriptorHandle;
-        }
-        record.descriptorParameters = &descriptorParameters;
-    }
-    record.errorString = &errorString;
-    record.sSPBasic = options.basicSuite ? &basicSuite : nullptr;
-    record.plugInRef = this;
-    record.depth = document.depth();
-    if (!document.iccProfile.empty()) {
-        iccHandle = makeHandle(document.iccProfile.data(), document.iccProfile.size());
-        record.iCCprofileData = iccHandle;
-        record.iCCprofileSize = static_cast<int32>(document.iccProfile.size());
-    }
-    record.canUseICCProfiles = 1;
-    if (options.bigDocument) {
-        bigDocument.imageSize32 = imageSize;
-        bigDocument.filterRect32 = filterRect;
-        bigDocument.wholeSize32 = wholeSize;
-        record.bigDocumentData = &bigDocument;
-    }
-    record.bufferSpace64 = options.maxSpace;
-    record.maxSpace64 = options.maxSpace;
-
+    delivery.reset();
+    application.reset(document, options, window ? window->handle() : nullptr);
+    application.record.parameters = parameters;
+    application.record.plugInRef = this;
+    handOverDescriptor();
+    handOverProfile();
     recorded.reset();
     recordInfo = 0;
-    applicationOpen = true;
+    application.open = true;
+}
+
+// The descriptor to replay, in a handle of its own.
+void FilterHost::State::handOverDescriptor() {
+    if (application.record.descriptorParameters != nullptr && descriptorToPlay) {
+        application.descriptorHandle = handles.make(descriptorToPlay->serialize());
+        application.descriptorParameters.descriptor = application.descriptorHandle;
+    }
+}
+
+void FilterHost::State::handOverProfile() {
+    if (!document.iccProfile.empty()) {
+        application.iccHandle = handles.make(document.iccProfile);
+        application.record.iCCprofileData = application.iccHandle;
+        application.record.iCCprofileSize = static_cast<int32>(document.iccProfile.size());
+    }
 }
 
 std::int16_t FilterHost::State::call(std::int16_t selector) {
@@ -225,19 +152,17 @@ std::int16_t FilterHost::State::call(std::int16_t selector) {
     setActiveHostState(this);
     std::int16_t result = 0;
     if (selector == filterSelectorAbout) {
-        aboutRecord = AboutRecord{};
-        aboutRecord.platformData = options.platformData ? &platformData : nullptr;
-        aboutRecord.sSPBasic = options.basicSuite ? &basicSuite : nullptr;
-        aboutRecord.plugInRef = this;
-        entry(selector, &aboutRecord, &data, &result);
+        AboutRecord& about = application.resetAbout(options);
+        about.plugInRef = this;
+        entry(selector, &about, &data, &result);
     } else {
-        if (!applicationOpen) {
-            buildRecord();
+        if (!application.open) {
+            openApplication();
         }
-        properties[propWatchSuspension].simple = 0;
-        entry(selector, &record, &data, &result);
-        commitOutput();
-        parameters = record.parameters;
+        properties.resetWatchSuspension();
+        entry(selector, &application.record, &data, &result);
+        delivery.commitOutput();
+        parameters = application.record.parameters;
     }
     records.selectors.push_back(SelectorCall{selector, result});
     trace(selectorName(selector) + " -> " + std::to_string(result));
@@ -245,40 +170,41 @@ std::int16_t FilterHost::State::call(std::int16_t selector) {
 }
 
 void FilterHost::State::closeApplication() {
-    if (!applicationOpen) {
+    if (!application.open) {
         return;
     }
-    commitOutput();
-    parameters = record.parameters;
-    if (record.descriptorParameters != nullptr) {
-        recordInfo = descriptorParameters.recordInfo;
-        Handle recordedHandle = descriptorParameters.descriptor;
-        if (recordedHandle != nullptr) {
-            auto it = handles.find(recordedHandle);
-            if (it == handles.end()) {
-                fault("the recorded descriptor is not a handle of this host");
-            } else {
-                recorded = ActionDescriptor::parse(
-                    reinterpret_cast<const std::uint8_t*>(it->second->master),
-                    static_cast<std::size_t>(it->second->size));
-                if (!recorded) {
-                    fault("the recorded descriptor handle holds no descriptor");
-                }
-                disposeHandle(recordedHandle, "recorded descriptor");
+    delivery.commitOutput();
+    parameters = application.record.parameters;
+    if (application.record.descriptorParameters != nullptr) {
+        takeBackDescriptor();
+    }
+    application.descriptorHandle = nullptr;
+    handles.disposeIfLive(application.iccHandle, "ICC profile");
+    application.iccHandle = nullptr;
+    application.record.inData = application.record.outData = application.record.maskData = nullptr;
+    application.open = false;
+}
+
+// What the plug-in left in descriptorParameters becomes the recorded
+// descriptor; the host disposes of that handle, and of the one it handed
+// over unless the plug-in already has.
+void FilterHost::State::takeBackDescriptor() {
+    recordInfo = application.descriptorParameters.recordInfo;
+    Handle recordedHandle = application.descriptorParameters.descriptor;
+    if (recordedHandle != nullptr) {
+        if (const std::optional<std::vector<std::uint8_t>> bytes = handles.bytes(recordedHandle)) {
+            recorded = ActionDescriptor::parse(bytes->data(), bytes->size());
+            if (!recorded) {
+                fault("the recorded descriptor handle holds no descriptor");
             }
-        }
-        if (descriptorHandle != nullptr && descriptorHandle != recordedHandle &&
-            handles.count(descriptorHandle) != 0) {
-            disposeHandle(descriptorHandle, "replayed descriptor");
+            handles.dispose(recordedHandle, "recorded descriptor");
+        } else {
+            fault("the recorded descriptor is not a handle of this host");
         }
     }
-    descriptorHandle = nullptr;
-    if (iccHandle != nullptr && handles.count(iccHandle) != 0) {
-        disposeHandle(iccHandle, "ICC profile");
+    if (application.descriptorHandle != recordedHandle) {
+        handles.disposeIfLive(application.descriptorHandle, "replayed descriptor");
     }
-    iccHandle = nullptr;
-    record.inData = record.outData = record.maskData = nullptr;
-    applicationOpen = false;
 }
 
 FilterHost::FilterHost(Document document, HostOptions options)
@@ -287,21 +213,14 @@ FilterHost::FilterHost(Document document, HostOptions options)
     if (state_->options.watchMessageBoxes) {
         state_->watcher = platform::watchMessageBoxes();
     }
-    installCallbacks(*state_);
     setActiveHostState(state_.get());
 }
 
 FilterHost::~FilterHost() {
     // The plug-in may still hold host objects; they die with the host.
     state_->closeApplication();
-    if (activeHostState() == state_.get()) {
+    if (gActiveHost == state_.get()) {
         setActiveHostState(nullptr);
-    }
-    for (auto& entry : state_->handles) {
-        delete[] entry.second->master;
-    }
-    for (void* block : state_->blocks) {
-        std::free(block);
     }
     // Unload the library before the watcher and the window go.
     state_->library.reset();
@@ -331,69 +250,61 @@ void FilterHost::setEntryPoint(FilterEntryProc entry) {
 
 ApplicationResult FilterHost::apply(const ApplicationOptions& options) {
     ApplicationResult outcome;
-    setActiveHostState(state_.get());
     beginApplication();
-    auto fail = [&](std::int16_t selector, std::int16_t result) {
-        outcome.result = result;
-        outcome.failedSelector = selector;
-    };
     if (options.about) {
         about();
     }
-    std::int16_t result = 0;
-    if (options.parameters) {
-        result = callSelector(filterSelectorParameters);
-        if (result != 0) {
-            fail(filterSelectorParameters, result);
+    // Finish follows only a Start that succeeded: after a failed Start the
+    // plug-in has cleaned up itself, so the host sends nothing more.
+    for (const std::int16_t selector :
+         {filterSelectorParameters, filterSelectorPrepare, filterSelectorStart}) {
+        if (selector == filterSelectorParameters && !options.parameters) {
+            continue;
+        }
+        if (const std::int16_t result = callSelector(selector); result != 0) {
+            outcome.result = result;
+            outcome.failedSelector = selector;
             endApplication();
             return outcome;
         }
     }
-    result = callSelector(filterSelectorPrepare);
-    if (result != 0) {
-        fail(filterSelectorPrepare, result);
-        endApplication();
-        return outcome;
-    }
-    // Finish follows only a Start that succeeded: after a failed Start the
-    // plug-in has cleaned up itself, so the host sends nothing more.
-    result = callSelector(filterSelectorStart);
-    if (result != 0) {
-        fail(filterSelectorStart, result);
-        endApplication();
-        return outcome;
-    }
-    while (requestPending()) {
-        if (outcome.continueCalls >= options.maxContinueCalls) {
-            state_->fault("still asking for pixels after " +
-                          std::to_string(options.maxContinueCalls) + " Continue calls");
-            break;
-        }
-        result = deliverRequest();
-        if (result != 0) {
-            fail(filterSelectorContinue, result);
-            break;
-        }
-        ++outcome.continueCalls;
-        result = callSelector(filterSelectorContinue);
-        if (result != 0) {
-            fail(filterSelectorContinue, result);
-            break;
-        }
-    }
-    result = callSelector(filterSelectorFinish);
+    continueWhileAsked(options.maxContinueCalls, outcome);
+    const std::int16_t result = callSelector(filterSelectorFinish);
     outcome.finishSent = true;
     if (outcome.failedSelector < 0 && result != 0) {
-        fail(filterSelectorFinish, result);
+        outcome.result = result;
+        outcome.failedSelector = filterSelectorFinish;
     }
     endApplication();
     return outcome;
 }
 
+// Delivers each request and sends Continue until the plug-in asks for
+// nothing more, a delivery or a Continue fails, or the calls run out.
+void FilterHost::continueWhileAsked(int maxContinueCalls, ApplicationResult& outcome) {
+    while (requestPending()) {
+        if (outcome.continueCalls >= maxContinueCalls) {
+            state_->fault("still asking for pixels after " + std::to_string(maxContinueCalls) +
+                          " Continue calls");
+            return;
+        }
+        std::int16_t result = deliverRequest();
+        if (result == 0) {
+            ++outcome.continueCalls;
+            result = callSelector(filterSelectorContinue);
+        }
+        if (result != 0) {
+            outcome.result = result;
+            outcome.failedSelector = filterSelectorContinue;
+            return;
+        }
+    }
+}
+
 void FilterHost::beginApplication() {
     setActiveHostState(state_.get());
     state_->closeApplication();
-    state_->buildRecord();
+    state_->openApplication();
 }
 
 std::int16_t FilterHost::about() {
@@ -405,12 +316,12 @@ std::int16_t FilterHost::callSelector(std::int16_t selector) {
 }
 
 bool FilterHost::requestPending() const {
-    return state_->requestPending();
+    return state_->delivery.requestPending();
 }
 
 std::int16_t FilterHost::deliverRequest() {
     setActiveHostState(state_.get());
-    return state_->advance(true);
+    return state_->delivery.advance(true);
 }
 
 void FilterHost::endApplication() {
@@ -418,11 +329,11 @@ void FilterHost::endApplication() {
 }
 
 FilterRecord& FilterHost::record() {
-    return state_->record;
+    return state_->application.record;
 }
 
 SPBasicSuite* FilterHost::basicSuite() {
-    return &state_->basicSuite;
+    return &state_->application.basicSuite;
 }
 
 Document& FilterHost::document() {
@@ -472,24 +383,20 @@ void* FilterHost::hostWindow() const {
 }
 
 void FilterHost::setProperty(std::uint32_t key, std::intptr_t value, bool writable) {
-    state_->properties[key] = State::PropertyValue{value, false, {}, writable};
+    state_->properties.set(key, value, writable);
 }
 
 void FilterHost::setComplexProperty(std::uint32_t key, std::vector<std::uint8_t> bytes,
                                     bool writable) {
-    state_->properties[key] = State::PropertyValue{0, true, std::move(bytes), writable};
+    state_->properties.setComplex(key, std::move(bytes), writable);
 }
 
 void FilterHost::removeProperty(std::uint32_t key) {
-    state_->properties.erase(key);
+    state_->properties.remove(key);
 }
 
 std::optional<std::intptr_t> FilterHost::property(std::uint32_t key) const {
-    auto it = state_->properties.find(key);
-    if (it == state_->properties.end() || it->second.complex) {
-        return std::nullopt;
-    }
-    return it->second.simple;
+    return state_->properties.simple(key);
 }
 
 void FilterHost::setDescriptor(std::optional<ActionDescriptor> descriptor) {
@@ -505,11 +412,9 @@ std::int16_t FilterHost::recordInfo() const {
 }
 
 void FilterHost::setParameters(std::optional<std::vector<std::uint8_t>> bytes) {
-    if (state_->parameters != nullptr && state_->handles.count(state_->parameters) != 0) {
-        state_->disposeHandle(state_->parameters, "parameters");
-    }
-    state_->parameters = bytes ? state_->makeHandle(bytes->data(), bytes->size()) : nullptr;
-    state_->record.parameters = state_->parameters;
+    state_->handles.disposeIfLive(state_->parameters, "parameters");
+    state_->parameters = bytes ? state_->handles.make(*bytes) : nullptr;
+    state_->application.record.parameters = state_->parameters;
 }
 
 std::optional<std::vector<std::uint8_t>> FilterHost::parameters() const {
@@ -518,7 +423,7 @@ std::optional<std::vector<std::uint8_t>> FilterHost::parameters() const {
 
 void FilterHost::setRegistryEntry(const std::string& key, ActionDescriptor descriptor,
                                   bool persistent) {
-    state_->registry[key] = State::RegistryEntry{std::move(descriptor), persistent};
+    state_->registry.put(key, std::move(descriptor), persistent);
 }
 
 void FilterHost::eraseRegistryEntry(const std::string& key) {
@@ -526,36 +431,25 @@ void FilterHost::eraseRegistryEntry(const std::string& key) {
 }
 
 std::optional<ActionDescriptor> FilterHost::registryEntry(const std::string& key) const {
-    auto it = state_->registry.find(key);
-    if (it == state_->registry.end()) {
-        return std::nullopt;
-    }
-    return it->second.descriptor;
+    const ActionDescriptor* entry = state_->registry.find(key);
+    return entry != nullptr ? std::optional<ActionDescriptor>(*entry) : std::nullopt;
 }
 
 void FilterHost::setRegistryGetResult(const std::string& key, std::int16_t result) {
-    if (result == 0) {
-        state_->registryGetResults.erase(key);
-    } else {
-        state_->registryGetResults[key] = result;
-    }
+    state_->registry.setGetResult(key, result);
 }
 
 void FilterHost::setColorConversionSupported(std::int16_t source, std::int16_t target,
                                              bool supported) {
-    if (source >= 0 && source < 7 && target >= 0 && target < 7) {
-        state_->conversions[source][target] = supported;
-    }
+    state_->colorAnswers.support(source, target, supported);
 }
 
 void FilterHost::setAllColorConversionsSupported(bool supported) {
-    for (auto& row : state_->conversions) {
-        std::fill(std::begin(row), std::end(row), supported);
-    }
+    state_->colorAnswers.supportAll(supported);
 }
 
 void FilterHost::scriptPicker(PickerAnswer answer) {
-    state_->picker.push_back(answer);
+    state_->colorAnswers.queuePickerAnswer(answer);
 }
 
 void FilterHost::abortAfter(int calls) {
@@ -571,32 +465,27 @@ void FilterHost::setSuiteOffered(const std::string& name, std::int32_t version, 
 }
 
 int FilterHost::liveHandles() const {
-    return static_cast<int>(state_->handles.size());
+    return state_->handles.count();
 }
 
 int FilterHost::liveDescriptors() const {
-    return static_cast<int>(state_->descriptors.size());
+    return state_->descriptors.count();
 }
 
 int FilterHost::liveZStrings() const {
-    return static_cast<int>(state_->zstrings.size());
+    return state_->zstrings.count();
 }
 
 int FilterHost::liveBlocks() const {
-    return static_cast<int>(state_->blocks.size());
+    return state_->blocks.count();
 }
 
 Handle FilterHost::newHandle(const std::vector<std::uint8_t>& bytes) {
-    return state_->makeHandle(bytes.data(), bytes.size());
+    return state_->handles.make(bytes);
 }
 
 std::optional<std::vector<std::uint8_t>> FilterHost::handleBytes(Handle handle) const {
-    auto it = state_->handles.find(handle);
-    if (handle == nullptr || it == state_->handles.end()) {
-        return std::nullopt;
-    }
-    const auto* bytes = reinterpret_cast<const std::uint8_t*>(it->second->master);
-    return std::vector<std::uint8_t>(bytes, bytes + it->second->size);
+    return state_->handles.bytes(handle);
 }
 
 } // namespace host

@@ -202,6 +202,8 @@ public:
     struct State;
 
 private:
+    void continueWhileAsked(int maxContinueCalls, ApplicationResult& outcome);
+
     std::unique_ptr<State> state_;
 };
 

@@ -1,173 +1,89 @@
 #pragma once
 
-// What a FilterHost holds behind its interface: shared by the application
-// flow, the image delivery and the C callbacks that the plug-in calls.
+// What a FilterHost holds behind its interface: the document, the plug-in,
+// the filter record of the current application and the tables of what the
+// host handed out or was told to answer. Only FilterHost.cpp sees it whole;
+// the callback files reach single tables through host/ActiveHost.h.
 
+#include "host/ActiveHost.h"
 #include "host/FilterHost.h"
+#include "host/ImageDelivery.h"
 #include "platform/HostWindow.h"
 #include "platform/SharedLibrary.h"
 
-#include <deque>
-#include <map>
 #include <memory>
-#include <set>
+#include <optional>
 #include <string>
-#include <unordered_map>
-#include <unordered_set>
 #include <utility>
 #include <vector>
 
 namespace host {
 
-// A delivery buffer that only ever grows: requests of the same or a smaller
-// size reuse warm pages instead of fresh ones.
-class GrowBuffer {
-public:
-    std::uint8_t* ensure(std::size_t size) {
-        if (size > capacity_) {
-            data_.reset(new std::uint8_t[size]);
-            capacity_ = size;
-        }
-        return data_.get();
-    }
-    std::uint8_t* data() const { return data_.get(); }
-
-private:
-    std::unique_ptr<std::uint8_t[]> data_;
-    std::size_t capacity_ = 0;
-};
-
 struct FilterHost::State {
-    explicit State(Document doc, HostOptions opts);
+    State(Document doc, HostOptions opts);
+    State(const State&) = delete;
+    State& operator=(const State&) = delete;
 
-    // --- the application ---------------------------------------------------
+    void fault(const std::string& what);
+    void trace(const std::string& line) const;
+
+    // Builds a fresh filter record from the document and the options.
+    void openApplication();
+    std::int16_t call(std::int16_t selector);
+    // Writes back pending output, reads the recorded descriptor and releases
+    // the handles the host made for the application.
+    void closeApplication();
+
+    // The document, what the host offers and what it saw.
     Document document;
+    // The document as the application began: what input deliveries read.
     Document source;
     HostOptions options;
     HostRecords records;
-    bool applicationOpen = false;
 
     std::unique_ptr<platform::SharedLibrary> library;
     hostapi::FilterEntryProc entry = nullptr;
     std::intptr_t data = 0;
 
-    hostapi::FilterRecord record{};
-    hostapi::BigDocumentStruct bigDocument{};
-    hostapi::PlatformData platformData{};
-    hostapi::HandleProcs handleProcs{};
-    hostapi::PropertyProcs propertyProcs{};
-    hostapi::BufferProcs bufferProcs{};
-    hostapi::PIDescriptorParameters descriptorParameters{};
-    hostapi::SPBasicSuite basicSuite{};
-    hostapi::AboutRecord aboutRecord{};
-    hostapi::Str255 errorString{};
+    FilterRecordSet application;
 
     // Kept from one application to the next, as the host keeps them.
     hostapi::Handle parameters = nullptr;
     std::optional<ActionDescriptor> descriptorToPlay;
     std::optional<ActionDescriptor> recorded;
     std::int16_t recordInfo = 0;
-    // Handles the host made for the current application.
-    hostapi::Handle iccHandle = nullptr;
-    hostapi::Handle descriptorHandle = nullptr;
 
-    // --- host objects handed to the plug-in -------------------------------
-    struct HandleBlock {
-        // First member: a Handle is the address of this master pointer.
-        char* master = nullptr;
-        std::int32_t size = 0;
-        int locks = 0;
-    };
-    std::unordered_map<hostapi::Handle, std::unique_ptr<HandleBlock>> handles;
+    // What the host handed to the plug-in.
+    HandleTable handles;
+    HostObjects<ActionDescriptor> descriptors;
+    ZStringTable zstrings;
+    HostObjects<ColorObject> colors;
+    HostObjects<std::vector<char>> buffers;
+    MemoryBlocks blocks;
 
-    std::unordered_map<const void*, std::unique_ptr<ActionDescriptor>> descriptors;
-
-    struct ZString {
-        std::u16string text;
-        int references = 1;
-    };
-    std::unordered_map<const void*, std::unique_ptr<ZString>> zstrings;
-    // GetEmpty hands this one out; reference counting leaves it alone.
-    ZString emptyZString;
-
-    struct ColorObject {
-        std::int16_t space = hostapi::colorSpaceRGB;
-        std::uint8_t components[4]{};
-    };
-    std::unordered_map<const void*, std::unique_ptr<ColorObject>> colors;
-
-    std::unordered_set<void*> blocks;
-    std::unordered_map<const void*, std::unique_ptr<std::vector<char>>> buffers;
-
-    // --- scripted answers ----------------------------------------------------
-    struct PropertyValue {
-        std::intptr_t simple = 0;
-        bool complex = false;
-        std::vector<std::uint8_t> bytes;
-        bool writable = false;
-    };
-    std::map<std::uint32_t, PropertyValue> properties;
-
-    struct RegistryEntry {
-        ActionDescriptor descriptor;
-        bool persistent = false;
-    };
-    std::map<std::string, RegistryEntry> registry;
-    std::map<std::string, std::int16_t> registryGetResults;
-
-    bool conversions[7][7]{};
-    std::deque<PickerAnswer> picker;
+    // What a test told the host to answer.
+    PropertyTable properties;
+    DescriptorRegistry registry;
+    ColorServicesAnswers colorAnswers;
+    WithdrawnSuites withdrawnSuites;
     int abortAfter = 0;
-    std::set<std::pair<std::string, std::int32_t>> withdrawnSuites;
+
+    ImageDelivery delivery;
 
     std::unique_ptr<platform::MessageBoxWatcher> watcher;
     std::vector<platform::MessageBoxRecord> boxes;
     std::unique_ptr<platform::HostWindow> window;
 
-    // --- image delivery --------------------------------------------------------
-    struct Delivery {
-        bool active = false;
-        hostapi::VRect rect{};
-        int loPlane = 0;
-        int hiPlane = 0;
-        std::size_t rowBytes = 0;
-        // The buffer the output was delivered in.
-        const std::uint8_t* pixels = nullptr;
-    };
-    GrowBuffer inBuffer;
-    GrowBuffer outBuffer;
-    GrowBuffer maskBuffer;
-    Delivery pendingOutput;
-    std::vector<std::uint8_t> displayBuffer;
-
-    // --- operations ------------------------------------------------------------
-    void buildRecord();
-    std::int16_t advance(bool betweenCalls);
-    void commitOutput();
-    bool requestPending() const;
-    std::int16_t call(std::int16_t selector);
-    void closeApplication();
-
-    hostapi::Handle makeHandle(const std::uint8_t* bytes, std::size_t size);
-    HandleBlock* findHandle(hostapi::Handle handle, const char* use);
-    void disposeHandle(hostapi::Handle handle, const char* use);
-    ActionDescriptor* findDescriptor(const void* descriptor, const char* use);
-    hostapi::PIActionDescriptor registerDescriptor(ActionDescriptor descriptor);
-    ZString* findZString(const void* zstring, const char* use);
-    hostapi::ASZString makeZString(std::u16string text);
-
-    void fault(const std::string& what);
-    void trace(const std::string& line) const;
+private:
+    FaultReport faultReport() {
+        return [this](const std::string& what) { fault(what); };
+    }
+    void handOverDescriptor();
+    void handOverProfile();
+    void takeBackDescriptor();
 };
 
-// The host whose callbacks the plug-in reaches: the latest constructed
-// FilterHost that still lives.
-FilterHost::State* activeHostState();
+// The host whose callbacks the plug-in reaches (host/ActiveHost.h).
 void setActiveHostState(FilterHost::State* state);
-
-// The callback tables and suites of HostCallbacks.cpp.
-void installCallbacks(FilterHost::State& state);
-const void* suiteTable(const std::string& name, std::int32_t version);
-hostapi::OSErr hostAdvanceState();
 
 } // namespace host

@@ -1,7 +1,7 @@
-// advanceState: what the host delivers for the plug-in's requests and how
-// the output goes back into the document.
+#include "host/ImageDelivery.h"
 
-#include "host/FilterHostState.h"
+#include "host/ActiveHost.h"
+#include "host/HostCallbacks.h"
 
 #include <algorithm>
 #include <cstring>
@@ -10,8 +10,6 @@
 namespace host {
 
 using namespace hostapi;
-
-using State = FilterHost::State;
 
 namespace {
 
@@ -35,6 +33,13 @@ int stepOf(Fixed rate) {
     return std::clamp(step, 1, 255);
 }
 
+// Padding -3 (and anything not defined) refuses what lies outside the
+// image; a constant (0..255), edge replication (-1) or "undefined" (-2)
+// pads instead.
+bool padsOutside(std::int16_t padding) {
+    return padding >= -2 && padding <= 255;
+}
+
 // The image as seen at a sampling step: ceil(size / step) pixels.
 bool inside(const VRect& r, int width, int height, int step) {
     const int w = (width + step - 1) / step;
@@ -44,10 +49,6 @@ bool inside(const VRect& r, int width, int height, int step) {
 
 std::size_t paddedRow(std::size_t tight, std::int32_t padding) {
     return (tight + static_cast<std::size_t>(std::max(padding, 0)) + 3) / 4 * 4;
-}
-
-std::size_t area(const VRect& r, std::size_t rowBytes) {
-    return isEmpty(r) ? 0 : rowBytes * static_cast<std::size_t>(r.bottom - r.top);
 }
 
 void fillPadding(std::uint8_t* buffer, const VRect& r, std::size_t tight, std::size_t rowBytes) {
@@ -60,6 +61,21 @@ void fillPadding(std::uint8_t* buffer, const VRect& r, std::size_t tight, std::s
     }
 }
 
+// A pixel outside the image under a constant padding (0..255, at the
+// document's depth) or an undefined one, which reads as 0 here.
+void padPixel(const Document& document, std::int16_t padding, int planes, std::uint8_t* target) {
+    const std::uint32_t value =
+        padding >= 0 ? document.sampleFromEightBits(static_cast<std::uint8_t>(padding)) : 0;
+    for (int p = 0; p < planes; ++p) {
+        if (document.bytesPerSample() == 1) {
+            target[p] = static_cast<std::uint8_t>(value);
+        } else {
+            const auto v = static_cast<std::uint16_t>(value);
+            std::memcpy(target + static_cast<std::ptrdiff_t>(p) * 2, &v, 2);
+        }
+    }
+}
+
 // Copies planes lo..hi of `rect` (in sampled coordinates) from the document
 // into a buffer; pixels outside the image follow the padding rule.
 void copyIn(const Document& document, const VRect& rect, int lo, int hi, int step,
@@ -68,47 +84,31 @@ void copyIn(const Document& document, const VRect& rect, int lo, int hi, int ste
     const std::size_t docPixel = static_cast<std::size_t>(document.planes()) * bps;
     const std::size_t outPixel = static_cast<std::size_t>(hi - lo + 1) * bps;
     const std::size_t planeOffset = static_cast<std::size_t>(lo) * bps;
-    const bool wholePixels = outPixel == docPixel;
     const std::uint8_t* pixels = document.data();
     const std::size_t docRow = document.rowBytes();
-    const int width = rect.right - rect.left;
     for (int y = rect.top; y < rect.bottom; ++y) {
         std::uint8_t* out = buffer + static_cast<std::size_t>(y - rect.top) * rowBytes;
         const int sy = y * step;
         const bool rowInside = sy >= 0 && sy < document.height();
-        if (rowInside && step == 1 && wholePixels && rect.left >= 0 &&
+        if (rowInside && step == 1 && outPixel == docPixel && rect.left >= 0 &&
             rect.right <= document.width()) {
             std::memcpy(out,
                         pixels + static_cast<std::size_t>(sy) * docRow +
                             static_cast<std::size_t>(rect.left) * docPixel,
-                        static_cast<std::size_t>(width) * docPixel);
+                        static_cast<std::size_t>(rect.right - rect.left) * docPixel);
             continue;
         }
         for (int x = rect.left; x < rect.right; ++x) {
             std::uint8_t* target = out + static_cast<std::size_t>(x - rect.left) * outPixel;
             int sx = x * step;
             int ry = sy;
-            const bool pixelInside = rowInside && sx >= 0 && sx < document.width();
-            if (!pixelInside) {
-                if (padding == -1) {
-                    sx = std::clamp(sx, 0, document.width() - 1);
-                    ry = std::clamp(sy, 0, document.height() - 1);
-                } else {
-                    // A constant (0..255, scaled to the depth) or nothing
-                    // defined, which reads as 0 here.
-                    const std::uint32_t value = padding >= 0 ? static_cast<std::uint32_t>(padding) *
-                                                                   document.maxValue() / 255
-                                                             : 0;
-                    for (int p = 0; p <= hi - lo; ++p) {
-                        if (bps == 1) {
-                            target[p] = static_cast<std::uint8_t>(value);
-                        } else {
-                            const auto v = static_cast<std::uint16_t>(value);
-                            std::memcpy(target + static_cast<std::ptrdiff_t>(p) * 2, &v, 2);
-                        }
-                    }
+            if (!rowInside || sx < 0 || sx >= document.width()) {
+                if (padding != -1) {
+                    padPixel(document, padding, hi - lo + 1, target);
                     continue;
                 }
+                sx = std::clamp(sx, 0, document.width() - 1);
+                ry = std::clamp(sy, 0, document.height() - 1);
             }
             std::memcpy(target,
                         pixels + static_cast<std::size_t>(ry) * docRow +
@@ -131,164 +131,188 @@ void copyMask(const Document& document, const VRect& rect, int step, std::uint8_
     }
 }
 
-} // namespace
-
-bool State::requestPending() const {
-    const bool big = record.bigDocumentData != nullptr &&
-                     record.bigDocumentData->PluginUsing32BitCoordinates != 0;
-    const VRect in = big ? bigDocument.inRect32 : wide(record.inRect);
-    const VRect out = big ? bigDocument.outRect32 : wide(record.outRect);
-    const VRect mask = big ? bigDocument.maskRect32 : wide(record.maskRect);
-    return !isEmpty(in) || !isEmpty(out) || !isEmpty(mask);
-}
-
-std::int16_t State::advance(bool betweenCalls) {
-    commitOutput();
+// What the plug-in asks for, from the fields it opted in to.
+AdvanceStateCall requested(const FilterRecordSet& application) {
+    const FilterRecord& record = application.record;
     AdvanceStateCall call;
-    call.betweenCalls = betweenCalls;
-    call.bigCoordinates = record.bigDocumentData != nullptr &&
-                          record.bigDocumentData->PluginUsing32BitCoordinates != 0;
-    call.inRect = call.bigCoordinates ? bigDocument.inRect32 : wide(record.inRect);
-    call.outRect = call.bigCoordinates ? bigDocument.outRect32 : wide(record.outRect);
-    call.maskRect = call.bigCoordinates ? bigDocument.maskRect32 : wide(record.maskRect);
+    call.bigCoordinates = application.usesBigCoordinates();
+    const BigDocumentStruct& big = application.bigDocument;
+    call.inRect = call.bigCoordinates ? big.inRect32 : wide(record.inRect);
+    call.outRect = call.bigCoordinates ? big.outRect32 : wide(record.outRect);
+    call.maskRect = call.bigCoordinates ? big.maskRect32 : wide(record.maskRect);
     call.inLoPlane = record.inLoPlane;
     call.inHiPlane = record.inHiPlane;
     call.outLoPlane = record.outLoPlane;
     call.outHiPlane = record.outHiPlane;
     call.inputStep = stepOf(record.inputRate);
     call.maskStep = stepOf(record.maskRate);
+    return call;
+}
 
-    record.inData = nullptr;
-    record.outData = nullptr;
-    record.maskData = nullptr;
-    record.inRowBytes = 0;
-    record.outRowBytes = 0;
-    record.maskRowBytes = 0;
+} // namespace
 
-    auto finish = [&](OSErr result, const std::string& why) {
-        call.result = result;
-        records.advanceStates.push_back(call);
-        if (options.trace) {
-            trace(std::string(betweenCalls ? "delivery" : "advanceState") + " in " +
-                  rectText(call.inRect) + " planes " + std::to_string(call.inLoPlane) + "-" +
-                  std::to_string(call.inHiPlane) + ", out " + rectText(call.outRect) + ", mask " +
-                  rectText(call.maskRect) + " -> " + std::to_string(result) +
-                  (why.empty() ? "" : " (" + why + ")"));
+// One of the three requests of a delivery, and the buffer rows it takes.
+struct ImageDelivery::Request {
+    Request(const char* what, const VRect& area, int lo, int hi, int sampling, bool padsOutside,
+            int bytesPerSample)
+        : name(what), rect(area), loPlane(lo), hiPlane(hi), step(sampling), padded(padsOutside),
+          sampleBytes(static_cast<std::size_t>(bytesPerSample)), wanted(!isEmpty(area)) {}
+
+    std::size_t pixelBytes() const {
+        return static_cast<std::size_t>(hiPlane - loPlane + 1) * sampleBytes;
+    }
+    std::size_t tightRow() const {
+        return static_cast<std::size_t>(rect.right - rect.left) * pixelBytes();
+    }
+    std::size_t bytes() const {
+        return wanted ? rowBytes * static_cast<std::size_t>(rect.bottom - rect.top) : 0;
+    }
+
+    const char* name;
+    VRect rect;
+    int loPlane;
+    int hiPlane;
+    int step;
+    // What lies outside the image is padded instead of refused.
+    bool padded;
+    std::size_t sampleBytes;
+    bool wanted;
+    std::size_t rowBytes = 0;
+};
+
+bool ImageDelivery::requestPending() const {
+    const AdvanceStateCall call = requested(application_);
+    return !isEmpty(call.inRect) || !isEmpty(call.outRect) || !isEmpty(call.maskRect);
+}
+
+std::int16_t ImageDelivery::advance(bool betweenCalls) {
+    commitOutput();
+    FilterRecord& record = application_.record;
+    AdvanceStateCall call = requested(application_);
+    call.betweenCalls = betweenCalls;
+    record.inData = record.outData = record.maskData = nullptr;
+    record.inRowBytes = record.outRowBytes = record.maskRowBytes = 0;
+
+    const int bps = source_.bytesPerSample();
+    Request in("input", call.inRect, call.inLoPlane, call.inHiPlane, call.inputStep,
+               padsOutside(record.inputPadding), bps);
+    Request out("output", call.outRect, call.outLoPlane, call.outHiPlane, 1, false, bps);
+    Request mask("mask", call.maskRect, 0, 0, call.maskStep, padsOutside(record.maskPadding), 1);
+    mask.wanted = mask.wanted && document_.hasSelection();
+    std::size_t total = 0;
+    for (Request* r : {&in, &out, &mask}) {
+        if (const char* why = refusal(*r)) {
+            return finish(call, paramErr, std::string(r->name) + why);
         }
-        return result;
-    };
-
-    const bool wantIn = !isEmpty(call.inRect);
-    const bool wantOut = !isEmpty(call.outRect);
-    const bool wantMask = !isEmpty(call.maskRect) && document.hasSelection();
-    const int planes = source.planes();
-    const int bps = source.bytesPerSample();
-    // Padding -3 (and anything not defined) refuses what lies outside the
-    // image; a constant, edge replication or "undefined" pads instead.
-    const bool padIn = record.inputPadding >= -2 && record.inputPadding <= 255;
-    const bool padMask = record.maskPadding >= -2 && record.maskPadding <= 255;
-
-    if (wantIn &&
-        (call.inLoPlane < 0 || call.inLoPlane > call.inHiPlane || call.inHiPlane >= planes)) {
-        return finish(paramErr, "input planes out of range");
+        r->rowBytes = paddedRow(r->tightRow(), options_.rowPadding);
+        total += r->bytes();
     }
-    if (wantOut &&
-        (call.outLoPlane < 0 || call.outLoPlane > call.outHiPlane || call.outHiPlane >= planes)) {
-        return finish(paramErr, "output planes out of range");
-    }
-    if (wantIn && !padIn && !inside(call.inRect, source.width(), source.height(), call.inputStep)) {
-        return finish(paramErr, "input rectangle outside the image");
-    }
-    if (wantOut && !inside(call.outRect, source.width(), source.height(), 1)) {
-        return finish(paramErr, "output rectangle outside the image");
-    }
-    if (wantMask && !padMask &&
-        !inside(call.maskRect, source.width(), source.height(), call.maskStep)) {
-        return finish(paramErr, "mask rectangle outside the image");
-    }
-
-    const std::size_t inTight =
-        wantIn ? static_cast<std::size_t>(call.inRect.right - call.inRect.left) *
-                     static_cast<std::size_t>(call.inHiPlane - call.inLoPlane + 1) *
-                     static_cast<std::size_t>(bps)
-               : 0;
-    const std::size_t outTight =
-        wantOut ? static_cast<std::size_t>(call.outRect.right - call.outRect.left) *
-                      static_cast<std::size_t>(call.outHiPlane - call.outLoPlane + 1) *
-                      static_cast<std::size_t>(bps)
-                : 0;
-    const std::size_t maskTight =
-        wantMask ? static_cast<std::size_t>(call.maskRect.right - call.maskRect.left) : 0;
-    const std::size_t inRow = wantIn ? paddedRow(inTight, options.rowPadding) : 0;
-    const std::size_t outRow = wantOut ? paddedRow(outTight, options.rowPadding) : 0;
-    const std::size_t maskRow = wantMask ? paddedRow(maskTight, options.rowPadding) : 0;
-    const std::size_t total =
-        area(call.inRect, inRow) + area(call.outRect, outRow) + area(call.maskRect, maskRow);
     const std::int64_t budget =
-        options.requestBudget > 0 ? options.requestBudget : options.maxSpace;
+        options_.requestBudget > 0 ? options_.requestBudget : options_.maxSpace;
     if (static_cast<std::int64_t>(total) > budget) {
-        return finish(memFullErr, "request of " + std::to_string(total) + " bytes over budget");
+        return finish(call, memFullErr,
+                      "request of " + std::to_string(total) + " bytes over budget");
     }
-
-    if (wantIn) {
-        std::uint8_t* buffer = inBuffer.ensure(area(call.inRect, inRow));
-        copyIn(source, call.inRect, call.inLoPlane, call.inHiPlane, call.inputStep,
-               record.inputPadding, buffer, inRow);
-        fillPadding(buffer, call.inRect, inTight, inRow);
-        record.inData = buffer;
-        record.inRowBytes = static_cast<int32>(inRow);
-        record.inColumnBytes = (call.inHiPlane - call.inLoPlane + 1) * bps;
-        record.inPlaneBytes = bps;
+    if (in.wanted) {
+        deliverInput(in);
     }
-    if (wantOut) {
-        // The output starts as the document's current pixels. Asked for
-        // without input, it takes the input's buffer: a plug-in that reads
-        // and writes its tiles in separate calls touches one tile's memory.
-        GrowBuffer& storage = wantIn ? outBuffer : inBuffer;
-        std::uint8_t* buffer = storage.ensure(area(call.outRect, outRow));
-        copyIn(document, call.outRect, call.outLoPlane, call.outHiPlane, 1, -3, buffer, outRow);
-        fillPadding(buffer, call.outRect, outTight, outRow);
-        record.outData = buffer;
-        record.outRowBytes = static_cast<int32>(outRow);
-        record.outColumnBytes = (call.outHiPlane - call.outLoPlane + 1) * bps;
-        record.outPlaneBytes = bps;
-        pendingOutput =
-            Delivery{true, call.outRect, call.outLoPlane, call.outHiPlane, outRow, buffer};
+    if (out.wanted) {
+        // Asked for without input, the output takes the input's buffer: a
+        // plug-in that reads and writes its tiles in separate calls touches
+        // one tile's memory.
+        deliverOutput(out, in.wanted ? outBuffer_ : inBuffer_);
     }
-    if (wantMask) {
-        std::uint8_t* buffer = maskBuffer.ensure(area(call.maskRect, maskRow));
-        copyMask(document, call.maskRect, call.maskStep, buffer, maskRow);
-        fillPadding(buffer, call.maskRect, maskTight, maskRow);
-        record.maskData = buffer;
-        record.maskRowBytes = static_cast<int32>(maskRow);
+    if (mask.wanted) {
+        deliverMask(mask);
     }
     call.inRowBytes = record.inRowBytes;
     call.outRowBytes = record.outRowBytes;
     call.maskRowBytes = record.maskRowBytes;
-    return finish(noErr, "");
+    return finish(call, noErr, "");
 }
 
-void State::commitOutput() {
-    if (!pendingOutput.active) {
+const char* ImageDelivery::refusal(const Request& r) const {
+    if (!r.wanted) {
+        return nullptr;
+    }
+    if (r.loPlane < 0 || r.loPlane > r.hiPlane || r.hiPlane >= source_.planes()) {
+        return " planes out of range";
+    }
+    if (!r.padded && !inside(r.rect, source_.width(), source_.height(), r.step)) {
+        return " rectangle outside the image";
+    }
+    return nullptr;
+}
+
+void ImageDelivery::deliverInput(const Request& in) {
+    FilterRecord& record = application_.record;
+    std::uint8_t* buffer = inBuffer_.ensure(in.bytes());
+    copyIn(source_, in.rect, in.loPlane, in.hiPlane, in.step, record.inputPadding, buffer,
+           in.rowBytes);
+    fillPadding(buffer, in.rect, in.tightRow(), in.rowBytes);
+    record.inData = buffer;
+    record.inRowBytes = static_cast<int32>(in.rowBytes);
+    record.inColumnBytes = static_cast<int32>(in.pixelBytes());
+    record.inPlaneBytes = static_cast<int32>(in.sampleBytes);
+}
+
+// The output starts as the document's current pixels.
+void ImageDelivery::deliverOutput(const Request& out, GrowBuffer& storage) {
+    FilterRecord& record = application_.record;
+    std::uint8_t* buffer = storage.ensure(out.bytes());
+    copyIn(document_, out.rect, out.loPlane, out.hiPlane, 1, -3, buffer, out.rowBytes);
+    fillPadding(buffer, out.rect, out.tightRow(), out.rowBytes);
+    record.outData = buffer;
+    record.outRowBytes = static_cast<int32>(out.rowBytes);
+    record.outColumnBytes = static_cast<int32>(out.pixelBytes());
+    record.outPlaneBytes = static_cast<int32>(out.sampleBytes);
+    pendingOutput_ = PendingOutput{true, out.rect, out.loPlane, out.hiPlane, out.rowBytes, buffer};
+}
+
+// The 8-bit selection, whatever the document's depth.
+void ImageDelivery::deliverMask(const Request& mask) {
+    FilterRecord& record = application_.record;
+    std::uint8_t* buffer = maskBuffer_.ensure(mask.bytes());
+    copyMask(document_, mask.rect, mask.step, buffer, mask.rowBytes);
+    fillPadding(buffer, mask.rect, mask.tightRow(), mask.rowBytes);
+    record.maskData = buffer;
+    record.maskRowBytes = static_cast<int32>(mask.rowBytes);
+}
+
+std::int16_t ImageDelivery::finish(AdvanceStateCall& call, std::int16_t result,
+                                   const std::string& why) {
+    call.result = result;
+    records_.advanceStates.push_back(call);
+    if (options_.trace) {
+        options_.trace(std::string(call.betweenCalls ? "delivery" : "advanceState") + " in " +
+                       rectText(call.inRect) + " planes " + std::to_string(call.inLoPlane) + "-" +
+                       std::to_string(call.inHiPlane) + ", out " + rectText(call.outRect) +
+                       ", mask " + rectText(call.maskRect) + " -> " + std::to_string(result) +
+                       (why.empty() ? "" : " (" + why + ")"));
+    }
+    return result;
+}
+
+void ImageDelivery::commitOutput() {
+    if (!pendingOutput_.active) {
         return;
     }
-    const Delivery d = pendingOutput;
-    pendingOutput = Delivery{};
-    const auto bps = static_cast<std::size_t>(document.bytesPerSample());
-    const std::size_t docPixel = static_cast<std::size_t>(document.planes()) * bps;
+    const PendingOutput d = pendingOutput_;
+    pendingOutput_ = PendingOutput{};
+    const auto bps = static_cast<std::size_t>(document_.bytesPerSample());
+    const std::size_t docPixel = static_cast<std::size_t>(document_.planes()) * bps;
     const std::size_t outPixel = static_cast<std::size_t>(d.hiPlane - d.loPlane + 1) * bps;
     const std::size_t tight = static_cast<std::size_t>(d.rect.right - d.rect.left) * outPixel;
-    const std::uint8_t* buffer = d.pixels;
     // The host blends the output with the original by the selection unless
     // the plug-in turned automatic masking off.
-    const bool blend = record.autoMask != 0 && document.hasSelection();
+    const bool blend = application_.record.autoMask != 0 && document_.hasSelection();
     bool paddingWritten = false;
     for (int y = d.rect.top; y < d.rect.bottom; ++y) {
-        const std::uint8_t* row = buffer + static_cast<std::size_t>(y - d.rect.top) * d.rowBytes;
-        for (std::size_t i = tight; i < d.rowBytes; ++i) {
-            paddingWritten = paddingWritten || row[i] != kPaddingFill;
-        }
-        std::uint8_t* target = document.data() + static_cast<std::size_t>(y) * document.rowBytes();
+        const std::uint8_t* row = d.pixels + static_cast<std::size_t>(y - d.rect.top) * d.rowBytes;
+        paddingWritten = paddingWritten || std::any_of(row + tight, row + d.rowBytes,
+                                                       [](auto b) { return b != kPaddingFill; });
+        std::uint8_t* target =
+            document_.data() + static_cast<std::size_t>(y) * document_.rowBytes();
         if (!blend && outPixel == docPixel) {
             std::memcpy(target + static_cast<std::size_t>(d.rect.left) * docPixel, row, tight);
             continue;
@@ -301,26 +325,23 @@ void State::commitOutput() {
                             from, outPixel);
                 continue;
             }
-            const std::uint32_t m = document.selection(x, y);
+            const std::uint32_t m = document_.selection(x, y);
             for (int p = d.loPlane; p <= d.hiPlane; ++p) {
                 std::uint32_t filtered = 0;
                 std::memcpy(&filtered, from + static_cast<std::size_t>(p - d.loPlane) * bps, bps);
-                const std::uint32_t original = source.sample(x, y, p);
-                document.setSample(x, y, p, (filtered * m + original * (255 - m) + 127) / 255);
+                const std::uint32_t original = source_.sample(x, y, p);
+                document_.setSample(x, y, p, (filtered * m + original * (255 - m) + 127) / 255);
             }
         }
     }
     if (paddingWritten) {
-        fault("the plug-in wrote into the row padding of outData");
+        fault_("the plug-in wrote into the row padding of outData");
     }
 }
 
 OSErr hostAdvanceState() {
-    State* s = activeHostState();
-    if (s == nullptr) {
-        return paramErr;
-    }
-    return s->advance(false);
+    ImageDelivery* delivery = activeDelivery();
+    return delivery != nullptr ? delivery->advance(false) : paramErr;
 }
 
 } // namespace host

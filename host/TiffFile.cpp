@@ -152,6 +152,25 @@ void divideOutAlpha(FileImage& image) {
     }
 }
 
+void readProfileAndResolution(TIFF* tiff, FileImage& image) {
+    std::uint32_t profileSize = 0;
+    void* profile = nullptr;
+    if (TIFFGetField(tiff, TIFFTAG_ICCPROFILE, &profileSize, &profile) == 1 && profile != nullptr) {
+        const auto* bytes = static_cast<const std::uint8_t*>(profile);
+        image.iccProfile.assign(bytes, bytes + profileSize);
+    }
+    float resolution = 0.0F;
+    std::uint16_t unit = RESUNIT_INCH;
+    TIFFGetFieldDefaulted(tiff, TIFFTAG_RESOLUTIONUNIT, &unit);
+    if (TIFFGetField(tiff, TIFFTAG_XRESOLUTION, &resolution) == 1 && resolution > 0.0F) {
+        if (unit == RESUNIT_INCH) {
+            image.resolution = resolution;
+        } else if (unit == RESUNIT_CENTIMETER) {
+            image.resolution = resolution * kCentimetresPerInch;
+        }
+    }
+}
+
 } // namespace
 
 bool tiffSupported() {
@@ -233,23 +252,7 @@ std::optional<FileImage> readTiff(const std::string& path, ImageError& error) {
         extraCount == 1 && extraKinds[0] == EXTRASAMPLE_ASSOCALPHA) {
         divideOutAlpha(image);
     }
-    std::uint32_t profileSize = 0;
-    void* profile = nullptr;
-    if (TIFFGetField(tiff.get(), TIFFTAG_ICCPROFILE, &profileSize, &profile) == 1 &&
-        profile != nullptr) {
-        const auto* bytes = static_cast<const std::uint8_t*>(profile);
-        image.iccProfile.assign(bytes, bytes + profileSize);
-    }
-    float resolution = 0.0F;
-    std::uint16_t unit = RESUNIT_INCH;
-    TIFFGetFieldDefaulted(tiff.get(), TIFFTAG_RESOLUTIONUNIT, &unit);
-    if (TIFFGetField(tiff.get(), TIFFTAG_XRESOLUTION, &resolution) == 1 && resolution > 0.0F) {
-        if (unit == RESUNIT_INCH) {
-            image.resolution = resolution;
-        } else if (unit == RESUNIT_CENTIMETER) {
-            image.resolution = resolution * kCentimetresPerInch;
-        }
-    }
+    readProfileAndResolution(tiff.get(), image);
     return image;
 }
 

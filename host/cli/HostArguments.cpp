@@ -140,108 +140,125 @@ Parsed failed(const std::string& message) {
     return Parsed::failed;
 }
 
-} // namespace
+// An option: its names ("" for no short one), what value it takes ("" for
+// none) and what it does with it; false when the value will not do.
+struct Option {
+    const char* shortName;
+    const char* longName;
+    const char* needs;
+    bool (*take)(HostArguments& a, const std::string& value);
+};
 
-int reportUsageError(const std::string& message) {
-    std::cerr << "solvanta-host: " << message << "\nTry solvanta-host --help.\n";
-    return ExitStatus::usageError;
-}
+constexpr Option kOptions[] = {
+    {"-p", "--plugin", "a path",
+     [](HostArguments& a, const std::string& v) {
+         a.plugin = v;
+         return true;
+     }},
+    {"-O", "--output-dir", "a directory",
+     [](HostArguments& a, const std::string& v) {
+         a.outputDir = v;
+         return !v.empty();
+     }},
+    {"", "--format", "png or tiff",
+     [](HostArguments& a, const std::string& v) {
+         a.format = formatOfName("." + v);
+         return a.format.has_value();
+     }},
+    {"", "--replace-input", "",
+     [](HostArguments& a, const std::string&) {
+         a.replaceInput = true;
+         return true;
+     }},
+    {"-m", "--mask", "a path",
+     [](HostArguments& a, const std::string& v) {
+         a.mask = v;
+         return true;
+     }},
+    {"-s", "--settings", "a text",
+     [](HostArguments& a, const std::string& v) {
+         a.lines.push_back("'SsPS' TEXT " + quoted(v));
+         return true;
+     }},
+    {"-k", "--set", "a descriptor line",
+     [](HostArguments& a, const std::string& v) {
+         a.lines.push_back(v);
+         return true;
+     }},
+    {"-d", "--descriptor-in", "a file",
+     [](HostArguments& a, const std::string& v) {
+         a.descriptorIn = v;
+         return true;
+     }},
+    {"-o", "--descriptor-out", "a file",
+     [](HostArguments& a, const std::string& v) {
+         a.descriptorOut = v;
+         return true;
+     }},
+    {"", "--play", "dialog, no-dialog or silent",
+     [](HostArguments& a, const std::string& v) {
+         a.playInfo = playMode(v);
+         return a.playInfo.has_value();
+     }},
+    {"", "--dialog", "",
+     [](HostArguments& a, const std::string&) {
+         a.playInfo = hostapi::plugInDialogDisplay;
+         return true;
+     }},
+    {"", "--silent", "",
+     [](HostArguments& a, const std::string&) {
+         a.playInfo = hostapi::plugInDialogSilent;
+         return true;
+     }},
+    {"", "--repeat", "",
+     [](HostArguments& a, const std::string&) {
+         a.repeat = true;
+         return true;
+     }},
+    {"", "--filter-rect", "L,T,R,B with R > L and B > T",
+     [](HostArguments& a, const std::string& v) {
+         hostapi::VRect rect{};
+         if (!parseRect(v, rect)) {
+             return false;
+         }
+         a.filterRect = rect;
+         return true;
+     }},
+    {"", "--name", "a text",
+     [](HostArguments& a, const std::string& v) {
+         a.name = v;
+         return true;
+     }},
+    {"", "--max-space", "a positive number of bytes",
+     [](HostArguments& a, const std::string& v) {
+         char* end = nullptr;
+         a.maxSpace = std::strtoll(v.c_str(), &end, 10);
+         return a.maxSpace > 0 && *end == '\0';
+     }},
+    {"-q", "--quiet", "",
+     [](HostArguments& a, const std::string&) {
+         a.quiet = true;
+         return true;
+     }},
+    {"-v", "--verbose", "",
+     [](HostArguments& a, const std::string&) {
+         a.verbose = true;
+         return true;
+     }},
+};
 
-Parsed parseHostArguments(int argc, char** argv, HostArguments& a) {
-    std::vector<std::string> positional;
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        const auto value = [&](std::string& out) {
-            if (i + 1 >= argc) {
-                return false;
-            }
-            out = argv[++i];
-            return true;
-        };
-        std::string v;
-        if (arg == "-h" || arg == "--help") {
-            std::cout << kUsage;
-            return Parsed::done;
-        }
-        if (arg == "--version") {
-            std::cout << "solvanta-host " << solvanta::kVersion << "\n";
-            return Parsed::done;
-        }
-        if (arg == "-p" || arg == "--plugin") {
-            if (!value(a.plugin)) {
-                return failed(arg + " needs a path");
-            }
-        } else if (arg == "-O" || arg == "--output-dir") {
-            if (!value(a.outputDir) || a.outputDir.empty()) {
-                return failed(arg + " needs a directory");
-            }
-        } else if (arg == "--format") {
-            if (!value(v) || !formatOfName("." + v)) {
-                return failed("--format needs png or tiff");
-            }
-            a.format = formatOfName("." + v);
-        } else if (arg == "--replace-input") {
-            a.replaceInput = true;
-        } else if (arg == "-m" || arg == "--mask") {
-            if (!value(a.mask)) {
-                return failed(arg + " needs a path");
-            }
-        } else if (arg == "-s" || arg == "--settings") {
-            if (!value(v)) {
-                return failed(arg + " needs a text");
-            }
-            a.lines.push_back("'SsPS' TEXT " + quoted(v));
-        } else if (arg == "-k" || arg == "--set") {
-            if (!value(v)) {
-                return failed(arg + " needs a descriptor line");
-            }
-            a.lines.push_back(v);
-        } else if (arg == "-d" || arg == "--descriptor-in") {
-            if (!value(a.descriptorIn)) {
-                return failed(arg + " needs a file");
-            }
-        } else if (arg == "-o" || arg == "--descriptor-out") {
-            if (!value(a.descriptorOut)) {
-                return failed(arg + " needs a file");
-            }
-        } else if (arg == "--play") {
-            if (!value(v) || !playMode(v)) {
-                return failed("--play needs dialog, no-dialog or silent");
-            }
-            a.playInfo = playMode(v);
-        } else if (arg == "--dialog") {
-            a.playInfo = hostapi::plugInDialogDisplay;
-        } else if (arg == "--silent") {
-            a.playInfo = hostapi::plugInDialogSilent;
-        } else if (arg == "--repeat") {
-            a.repeat = true;
-        } else if (arg == "--filter-rect") {
-            hostapi::VRect rect{};
-            if (!value(v) || !parseRect(v, rect)) {
-                return failed("--filter-rect needs L,T,R,B with R > L and B > T");
-            }
-            a.filterRect = rect;
-        } else if (arg == "--name") {
-            if (!value(v)) {
-                return failed("--name needs a text");
-            }
-            a.name = v;
-        } else if (arg == "--max-space") {
-            char* end = nullptr;
-            if (!value(v) || (a.maxSpace = std::strtoll(v.c_str(), &end, 10)) <= 0 ||
-                *end != '\0') {
-                return failed("--max-space needs a positive number of bytes");
-            }
-        } else if (arg == "-q" || arg == "--quiet") {
-            a.quiet = true;
-        } else if (arg == "-v" || arg == "--verbose") {
-            a.verbose = true;
-        } else if (arg.size() > 1 && arg[0] == '-') {
-            return failed("unknown option " + arg);
-        } else {
-            positional.push_back(arg);
+const Option* optionNamed(const std::string& name) {
+    for (const Option& option : kOptions) {
+        if (name == option.longName || (option.shortName[0] != '\0' && name == option.shortName)) {
+            return &option;
         }
     }
+    return nullptr;
+}
+
+// The inputs and the output (or the output directory of a batch), checked
+// against the options that apply to one input only or to a batch only.
+Parsed placeFiles(const std::vector<std::string>& positional, HostArguments& a) {
     if (a.batch()) {
         if (positional.empty()) {
             return failed("--output-dir needs at least one input image");
@@ -261,6 +278,44 @@ Parsed parseHostArguments(int argc, char** argv, HostArguments& a) {
     a.inputs = {positional[0]};
     a.output = positional[1];
     return Parsed::run;
+}
+
+} // namespace
+
+int reportUsageError(const std::string& message) {
+    std::cerr << "solvanta-host: " << message << "\nTry solvanta-host --help.\n";
+    return ExitStatus::usageError;
+}
+
+Parsed parseHostArguments(int argc, char** argv, HostArguments& a) {
+    std::vector<std::string> positional;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "-h" || arg == "--help") {
+            std::cout << kUsage;
+            return Parsed::done;
+        }
+        if (arg == "--version") {
+            std::cout << "solvanta-host " << solvanta::kVersion << "\n";
+            return Parsed::done;
+        }
+        const Option* option = optionNamed(arg);
+        if (option == nullptr && arg.size() > 1 && arg[0] == '-') {
+            return failed("unknown option " + arg);
+        }
+        if (option == nullptr) {
+            positional.push_back(arg);
+            continue;
+        }
+        const bool takesValue = option->needs[0] != '\0';
+        if (takesValue && i + 1 >= argc) {
+            return failed(arg + " needs " + option->needs);
+        }
+        if (!option->take(a, takesValue ? argv[++i] : "")) {
+            return failed(arg + " needs " + option->needs);
+        }
+    }
+    return placeFiles(positional, a);
 }
 
 } // namespace host::cli

@@ -153,10 +153,18 @@ int planJobs(const HostArguments& a, std::vector<FileJob>& jobs) {
     return applied;
 }
 
-void reportFaults(const FileOutcome& outcome) {
+// Applies the filter to one file while the bar (if any) shows `progress`,
+// then clears the bar and warns of the faults the host noticed.
+FileOutcome applyUnderBar(const RunSettings& run, const FileJob& job, ProgressBar* bar,
+                          const ProgressSink& progress) {
+    FileOutcome outcome = applyToFile(run, job, progress);
+    if (bar != nullptr) {
+        bar->clear();
+    }
     for (const std::string& fault : outcome.faults) {
         std::cerr << "solvanta-host: warning: " << fault << "\n";
     }
+    return outcome;
 }
 
 int runOne(const RunSettings& run, const FileJob& job, ProgressBar* bar) {
@@ -164,11 +172,7 @@ int runOne(const RunSettings& run, const FileJob& job, ProgressBar* bar) {
     if (bar != nullptr) {
         progress = [bar](std::int32_t done, std::int32_t total) { bar->update(done, total); };
     }
-    const FileOutcome outcome = applyToFile(run, job, progress);
-    if (bar != nullptr) {
-        bar->clear();
-    }
-    reportFaults(outcome);
+    const FileOutcome outcome = applyUnderBar(run, job, bar, progress);
     if (outcome.status != applied) {
         std::cerr << "solvanta-host: " << outcome.message << "\n";
     }
@@ -193,11 +197,7 @@ int runBatch(const RunSettings& run, const std::vector<FileJob>& jobs, ProgressB
                 }
             };
         }
-        const FileOutcome outcome = applyToFile(run, job, progress);
-        if (bar != nullptr) {
-            bar->clear();
-        }
-        reportFaults(outcome);
+        const FileOutcome outcome = applyUnderBar(run, job, bar, progress);
         if (outcome.status == applied) {
             if (!run.arguments->quiet) {
                 std::cerr << position << job.input << " -> " << job.output << "\n";

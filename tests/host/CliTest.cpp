@@ -7,7 +7,6 @@
 #include "host/FileImage.h"
 #include "host/PngFile.h"
 #include "host/TiffFile.h"
-#include "platform/Module.h"
 #include "platform/ProgramRun.h"
 
 #include <gtest/gtest.h>
@@ -36,13 +35,10 @@ std::string withNewlines(std::string text) {
     return text;
 }
 
-// A directory beside the test, removed when the test ends.
+// A directory of its own, removed when the test ends.
 class CliTest : public ::testing::Test {
 protected:
-    CliTest() {
-        std::string self;
-        platform::moduleFileName(self, 4096);
-        directory_ = fs::path(self).parent_path() / testing_support::uniqueName("cli");
+    CliTest() : directory_(testing_support::temporaryPath("cli")) {
         fs::create_directories(directory_);
     }
     ~CliTest() override {
@@ -228,7 +224,7 @@ std::vector<std::uint16_t> inverted(const FileImage& image) {
 
 constexpr const char* kNotInThisBuild = "TIFF files are not supported in this build";
 
-TEST_F(CliTest, applies_the_filter_to_png_and_tiff_keeping_depth_alpha_and_profile) {
+TEST_F(CliTest, AppliesTheFilterToPngAndTiffKeepingDepthAlphaAndProfile) {
     struct Case {
         const char* name;
         int channels;
@@ -272,15 +268,17 @@ TEST_F(CliTest, applies_the_filter_to_png_and_tiff_keeping_depth_alpha_and_profi
     }
 }
 
-TEST_F(CliTest, a_mask_image_limits_the_filter_to_the_selection) {
+// The host blends the filtered pixels with the original by the mask.
+TEST_F(CliTest, AMaskImageLimitsTheFilterToTheSelection) {
     const FileImage input = gradient(3, 8);
     FileImage mask;
     mask.width = input.width;
     mask.height = input.height;
     mask.channels = 1;
+    const auto maskAt = [](int x) { return x < 10 ? 255U : x < 15 ? 128U : 0U; };
     for (int y = 0; y < mask.height; ++y) {
         for (int x = 0; x < mask.width; ++x) {
-            mask.samples.push_back(x < 10 ? 255 : 0);
+            mask.samples.push_back(static_cast<std::uint16_t>(maskAt(x)));
         }
     }
     writeInput(file("in.png"), input);
@@ -293,12 +291,13 @@ TEST_F(CliTest, a_mask_image_limits_the_filter_to_the_selection) {
     const std::optional<FileImage> result = readImage(file("out.png"), error);
     ASSERT_TRUE(result.has_value()) << error.text;
     for (std::size_t i = 0; i < input.samples.size(); ++i) {
-        const int x = static_cast<int>(i / 3) % input.width;
-        EXPECT_EQ(result->samples[i], x < 10 ? 255 - input.samples[i] : input.samples[i]) << i;
+        const std::uint32_t m = maskAt(static_cast<int>(i / 3) % input.width);
+        const std::uint32_t v = input.samples[i];
+        EXPECT_EQ(result->samples[i], ((255 - v) * m + v * (255 - m) + 127) / 255) << i;
     }
 }
 
-TEST_F(CliTest, refuses_what_it_cannot_do_with_a_status_and_a_reason_and_writes_nothing) {
+TEST_F(CliTest, RefusesWhatItCannotDoWithAStatusAndAReasonAndWritesNothing) {
     writeInput(file("in.png"), gradient(3, 8));
     std::ifstream whole(file("in.png"), std::ios::binary);
     const Bytes png((std::istreambuf_iterator<char>(whole)), std::istreambuf_iterator<char>());
@@ -359,7 +358,7 @@ TEST_F(CliTest, refuses_what_it_cannot_do_with_a_status_and_a_reason_and_writes_
     EXPECT_EQ(version.out, std::string("solvanta-host ") + solvanta::kVersion + "\n");
 }
 
-TEST_F(CliTest, a_batch_reports_a_broken_file_and_does_the_others_in_order) {
+TEST_F(CliTest, ABatchReportsABrokenFileAndDoesTheOthersInOrder) {
     const std::vector<std::string> names = {"a.png", "b.png", "c.png", "d.png"};
     std::vector<std::string> inputs;
     for (const std::string& name : names) {

@@ -3,7 +3,6 @@
 
 #include "HostTestSupport.h"
 #include "host/DescriptorText.h"
-#include "host/TextEncoding.h"
 
 #include <gtest/gtest.h>
 
@@ -38,7 +37,7 @@ ActionDescriptor everyType() {
     return d;
 }
 
-TEST(Descriptor, every_type_survives_the_handle_form) {
+TEST(Descriptor, EveryTypeSurvivesTheHandleForm) {
     const ActionDescriptor d = everyType();
     const std::vector<std::uint8_t> bytes = d.serialize();
     const std::optional<ActionDescriptor> back =
@@ -53,7 +52,7 @@ TEST(Descriptor, every_type_survives_the_handle_form) {
     EXPECT_NE(changed, d);
 }
 
-TEST(Descriptor, bytes_that_are_not_a_whole_descriptor_are_refused) {
+TEST(Descriptor, BytesThatAreNotAWholeDescriptorAreRefused) {
     const std::vector<std::uint8_t> bytes = everyType().serialize();
     for (std::size_t length = 0; length < bytes.size(); ++length) {
         EXPECT_FALSE(ActionDescriptor::parse(bytes.data(), length).has_value()) << length;
@@ -73,7 +72,7 @@ TEST(Descriptor, bytes_that_are_not_a_whole_descriptor_are_refused) {
     EXPECT_FALSE(ActionDescriptor::parse(huge.data(), huge.size()).has_value());
 }
 
-TEST(Descriptor, the_text_form_reads_back_what_it_writes) {
+TEST(Descriptor, TheTextFormReadsBackWhatItWrites) {
     ActionDescriptor d = everyType();
     // No line form for these.
     for (const uint32 key : {fourCharCode("Obj "), fourCharCode("GObj"), fourCharCode("List")}) {
@@ -89,7 +88,7 @@ TEST(Descriptor, the_text_form_reads_back_what_it_writes) {
     EXPECT_NE(text.find("'SEmo' bool true\n"), std::string::npos) << text;
 }
 
-TEST(Descriptor, text_lines_that_do_not_parse_say_where_and_why) {
+TEST(Descriptor, TextLinesThatDoNotParseSayWhereAndWhy) {
     struct Case {
         const char* text;
         const char* where;
@@ -119,36 +118,20 @@ protected:
     const ZStringSuite* zs = acquire<ZStringSuite>(host);
 };
 
-TEST_F(DescriptorSuiteTest, every_type_goes_in_and_out_through_the_suite_and_a_handle) {
+// The calls the plug-in makes, through a handle and back.
+TEST_F(DescriptorSuiteTest, ValuesGoInAndOutThroughTheSuiteAndAHandle) {
     ASSERT_NE(ad, nullptr);
     ASSERT_NE(zs, nullptr);
     PIActionDescriptor d = nullptr;
     ASSERT_EQ(ad->Make(&d), noErr);
-    PIActionDescriptor inner = nullptr;
-    ASSERT_EQ(ad->Make(&inner), noErr);
-    ASSERT_EQ(ad->PutInteger(inner, fourCharCode("Innr"), 4), noErr);
     std::u16string text = u"\u00C4rger \u4E2D\U0001F600";
     ASZString z = nullptr;
     ASSERT_EQ(zs->MakeFromUnicode(reinterpret_cast<ASUnicode*>(text.data()), text.size(), &z), 0);
-    int32 integers[] = {5, -6};
-    char data[] = {'a', 'b', 'c'};
-    Handle alias = host.newHandle({1, 2, 3});
-
     EXPECT_EQ(ad->PutInteger(d, fourCharCode("long"), -9), noErr);
     EXPECT_EQ(ad->PutFloat(d, fourCharCode("doub"), 2.75), noErr);
-    EXPECT_EQ(ad->PutUnitFloat(d, fourCharCode("UntF"), fourCharCode("#Prc"), 50.0), noErr);
     EXPECT_EQ(ad->PutBoolean(d, fourCharCode("bool"), 1), noErr);
     EXPECT_EQ(ad->PutString(d, fourCharCode("cstr"), "caf\xC3\xA9"), noErr);
     EXPECT_EQ(ad->PutZString(d, fourCharCode("zstr"), z), noErr);
-    EXPECT_EQ(
-        ad->PutEnumerated(d, fourCharCode("enum"), fourCharCode("Typ "), fourCharCode("Val ")),
-        noErr);
-    EXPECT_EQ(ad->PutClass(d, fourCharCode("type"), fourCharCode("Cls ")), noErr);
-    EXPECT_EQ(ad->PutGlobalClass(d, fourCharCode("GlbC"), fourCharCode("GCl ")), noErr);
-    EXPECT_EQ(ad->PutObject(d, fourCharCode("Objc"), fourCharCode("Pnt "), inner), noErr);
-    EXPECT_EQ(ad->PutIntegers(d, fourCharCode("VlLs"), 2, integers), noErr);
-    EXPECT_EQ(ad->PutData(d, fourCharCode("tdta"), 3, data), noErr);
-    EXPECT_EQ(ad->PutAlias(d, fourCharCode("alis"), alias), noErr);
 
     Handle h = nullptr;
     ASSERT_EQ(ad->AsHandle(d, &h), noErr);
@@ -160,30 +143,22 @@ TEST_F(DescriptorSuiteTest, every_type_goes_in_and_out_through_the_suite_and_a_h
 
     uint32 count = 0;
     ASSERT_EQ(ad->GetCount(back, &count), noErr);
-    EXPECT_EQ(count, 13U);
+    EXPECT_EQ(count, 5U);
     DescriptorKeyID key = 0;
     DescriptorTypeID type = 0;
-    ASSERT_EQ(ad->GetKey(back, 5, &key), noErr);
+    ASSERT_EQ(ad->GetKey(back, 4, &key), noErr);
     EXPECT_EQ(key, fourCharCode("zstr"));
     ASSERT_EQ(ad->GetType(back, key, &type), noErr);
     EXPECT_EQ(type, typeText);
-
     int32 i = 0;
     EXPECT_EQ(ad->GetInteger(back, fourCharCode("long"), &i), noErr);
     EXPECT_EQ(i, -9);
     double f = 0;
     EXPECT_EQ(ad->GetFloat(back, fourCharCode("doub"), &f), noErr);
     EXPECT_EQ(f, 2.75);
-    DescriptorUnitID unit = 0;
-    EXPECT_EQ(ad->GetUnitFloat(back, fourCharCode("UntF"), &unit, &f), noErr);
-    EXPECT_EQ(unit, fourCharCode("#Prc"));
-    EXPECT_EQ(f, 50.0);
     Boolean b = 0;
     EXPECT_EQ(ad->GetBoolean(back, fourCharCode("bool"), &b), noErr);
     EXPECT_EQ(b, 1);
-    uint32 length = 0;
-    EXPECT_EQ(ad->GetStringLength(back, fourCharCode("cstr"), &length), noErr);
-    EXPECT_EQ(length, 5U);
     char cstring[16] = {};
     EXPECT_EQ(ad->GetString(back, fourCharCode("cstr"), cstring, sizeof cstring), noErr);
     EXPECT_STREQ(cstring, "caf\xC3\xA9");
@@ -194,35 +169,8 @@ TEST_F(DescriptorSuiteTest, every_type_goes_in_and_out_through_the_suite_and_a_h
                                    static_cast<uint32>(units.size()), 1),
               0);
     EXPECT_EQ(units, text + u'\0');
-    DescriptorTypeID enumType = 0;
-    DescriptorEnumID enumValue = 0;
-    EXPECT_EQ(ad->GetEnumerated(back, fourCharCode("enum"), &enumType, &enumValue), noErr);
-    EXPECT_EQ(enumType, fourCharCode("Typ "));
-    EXPECT_EQ(enumValue, fourCharCode("Val "));
-    DescriptorClassID classId = 0;
-    EXPECT_EQ(ad->GetClass(back, fourCharCode("type"), &classId), noErr);
-    EXPECT_EQ(classId, fourCharCode("Cls "));
-    EXPECT_EQ(ad->GetGlobalClass(back, fourCharCode("GlbC"), &classId), noErr);
-    EXPECT_EQ(classId, fourCharCode("GCl "));
-    PIActionDescriptor object = nullptr;
-    EXPECT_EQ(ad->GetObjectDescriptor(back, fourCharCode("Objc"), &classId, &object), noErr);
-    EXPECT_EQ(classId, fourCharCode("Pnt "));
-    EXPECT_EQ(ad->GetInteger(object, fourCharCode("Innr"), &i), noErr);
-    EXPECT_EQ(i, 4);
-    int32 two[2] = {};
-    EXPECT_EQ(ad->GetIntegers(back, fourCharCode("VlLs"), 2, two), noErr);
-    EXPECT_EQ(two[1], -6);
-    int32 dataLength = 0;
-    EXPECT_EQ(ad->GetDataLength(back, fourCharCode("tdta"), &dataLength), noErr);
-    EXPECT_EQ(dataLength, 3);
-    char dataBack[3] = {};
-    EXPECT_EQ(ad->GetData(back, fourCharCode("tdta"), dataBack), noErr);
-    EXPECT_EQ(std::string(dataBack, 3), "abc");
-    Handle aliasBack = nullptr;
-    EXPECT_EQ(ad->GetAlias(back, fourCharCode("alis"), &aliasBack), noErr);
-    EXPECT_EQ(host.handleBytes(aliasBack), (std::vector<std::uint8_t>{1, 2, 3}));
 
-    for (PIActionDescriptor owned : {d, inner, back, object}) {
+    for (PIActionDescriptor owned : {d, back}) {
         EXPECT_EQ(ad->Free(owned), noErr);
     }
     zs->Release(z);
@@ -232,7 +180,7 @@ TEST_F(DescriptorSuiteTest, every_type_goes_in_and_out_through_the_suite_and_a_h
     EXPECT_TRUE(host.records().faults.empty());
 }
 
-TEST_F(DescriptorSuiteTest, missing_keys_wrong_types_and_unknown_objects_fail) {
+TEST_F(DescriptorSuiteTest, MissingKeysWrongTypesAndUnknownObjectsFail) {
     PIActionDescriptor d = nullptr;
     ASSERT_EQ(ad->Make(&d), noErr);
     ad->PutInteger(d, fourCharCode("Intn"), 1);
@@ -257,7 +205,7 @@ TEST_F(DescriptorSuiteTest, missing_keys_wrong_types_and_unknown_objects_fail) {
     EXPECT_EQ(host.records().faults.size(), 1U);
 }
 
-TEST_F(DescriptorSuiteTest, zstrings_keep_utf16_text_and_count_references) {
+TEST_F(DescriptorSuiteTest, ZStringsKeepUtf16TextAndRefuseShortBuffers) {
     struct Case {
         const char* name;
         std::u16string text;
@@ -281,20 +229,8 @@ TEST_F(DescriptorSuiteTest, zstrings_keep_utf16_text_and_count_references) {
         EXPECT_NE(zs->AsUnicodeCString(z, reinterpret_cast<ASUnicode*>(out.data()), length - 1, 1),
                   0);
 
-        const std::string utf8 = utf8FromUtf16(c.text);
-        ASZString fromC = nullptr;
-        ASSERT_EQ(zs->MakeFromCString(utf8.c_str(), utf8.size(), &fromC), 0);
-        std::u16string viaC(zs->LengthAsUnicodeCString(fromC), u'x');
-        zs->AsUnicodeCString(fromC, reinterpret_cast<ASUnicode*>(viaC.data()),
-                             static_cast<uint32>(viaC.size()), 0);
-        EXPECT_EQ(viaC, c.text + u'\0');
-
-        EXPECT_EQ(host.liveZStrings(), 2);
-        zs->AddRef(z);
+        EXPECT_EQ(host.liveZStrings(), 1);
         zs->Release(z);
-        EXPECT_EQ(host.liveZStrings(), 2);
-        zs->Release(z);
-        zs->Release(fromC);
         EXPECT_EQ(host.liveZStrings(), 0);
     }
     host.options().zstringLengthIncludesTerminator = false;
@@ -307,42 +243,28 @@ TEST_F(DescriptorSuiteTest, zstrings_keep_utf16_text_and_count_references) {
     EXPECT_EQ(host.records().faults.size(), 1U);
 }
 
-TEST_F(DescriptorSuiteTest, the_registry_keeps_copies_and_reports_every_call) {
+// What the plug-in asks of the registry: a copy of an entry for it to free,
+// no descriptor for a missing key, and a failure when the registry cannot tell.
+TEST_F(DescriptorSuiteTest, TheRegistryHandsOutCopiesAndFailsAsTold) {
     const auto* registry = acquire<DescriptorRegistrySuite>(host);
     ASSERT_NE(registry, nullptr);
-    PIActionDescriptor d = nullptr;
-    ad->Make(&d);
-    ad->PutInteger(d, fourCharCode("Intn"), 42);
-    ASSERT_EQ(registry->Register("key one", d, 1), noErr);
-    ad->PutInteger(d, fourCharCode("Intn"), 43);
-    ad->Free(d);
-    EXPECT_EQ(host.registryEntry("key one")->integer(fourCharCode("Intn")), 42);
-
+    ActionDescriptor entry;
+    entry.putInteger(fourCharCode("Intn"), 42);
+    host.setRegistryEntry("key one", entry);
     PIActionDescriptor got = nullptr;
     ASSERT_EQ(registry->Get("key one", &got), noErr);
-    ASSERT_NE(got, nullptr);
     int32 value = 0;
-    ad->GetInteger(got, fourCharCode("Intn"), &value);
+    ASSERT_EQ(ad->GetInteger(got, fourCharCode("Intn"), &value), noErr);
     EXPECT_EQ(value, 42);
     ad->Free(got);
+    EXPECT_EQ(host.liveDescriptors(), 0);
 
     got = reinterpret_cast<PIActionDescriptor>(&value);
     EXPECT_EQ(registry->Get("missing", &got), noErr);
     EXPECT_EQ(got, nullptr);
-    host.setRegistryGetResult("failing", -1);
-    EXPECT_EQ(registry->Get("failing", &got), -1);
-    EXPECT_EQ(registry->Erase("key one"), noErr);
-    EXPECT_FALSE(host.registryEntry("key one").has_value());
-
-    const std::vector<RegistryCall>& calls = host.records().registry;
-    ASSERT_EQ(calls.size(), 5U);
-    EXPECT_EQ(calls[0].kind, RegistryCall::Kind::Register);
-    EXPECT_TRUE(calls[0].persistent);
-    EXPECT_TRUE(calls[1].yieldedDescriptor);
-    EXPECT_FALSE(calls[2].yieldedDescriptor);
-    EXPECT_EQ(calls[3].result, -1);
-    EXPECT_EQ(calls[4].kind, RegistryCall::Kind::Erase);
-    EXPECT_EQ(host.liveDescriptors(), 0);
+    host.setRegistryGetResult("key one", -1);
+    EXPECT_EQ(registry->Get("key one", &got), -1);
+    EXPECT_EQ(host.records().registry.size(), 3U);
 }
 
 } // namespace

@@ -19,6 +19,11 @@ void loadTestFilter(host::FilterHost& host) {
     ASSERT_TRUE(host.loadPlugin(testFilterPath(), error)) << error;
 }
 
+hostapi::Rect shortRect(int left, int top, int right, int bottom) {
+    return hostapi::Rect{static_cast<hostapi::int16>(top), static_cast<hostapi::int16>(left),
+                         static_cast<hostapi::int16>(bottom), static_cast<hostapi::int16>(right)};
+}
+
 std::uint32_t patternValue(int x, int y, int plane, std::uint32_t maxValue) {
     return static_cast<std::uint32_t>(x * 7 + y * 13 + plane * 29) % (maxValue + 1);
 }

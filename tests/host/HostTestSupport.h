@@ -10,7 +10,7 @@ namespace host_testing {
 // The test filter library beside the running test.
 std::string testFilterPath();
 
-// A host with the test filter loaded (the test fails when it cannot load).
+// Loads the test filter into the host (the test fails when it cannot).
 void loadTestFilter(host::FilterHost& host);
 
 // A suite table as the plug-in would acquire it; null when refused.
@@ -22,9 +22,9 @@ template <typename Suite> const Suite* acquire(host::FilterHost& host) {
     return static_cast<const Suite*>(table);
 }
 
-template <typename Suite> void release(host::FilterHost& host) {
-    host.basicSuite()->ReleaseSuite(Suite::suiteName, Suite::suiteVersion);
-}
+// A rectangle for the filter record's 16-bit fields, from left, top, right
+// and bottom.
+hostapi::Rect shortRect(int left, int top, int right, int bottom);
 
 // A document whose samples tell where they are: plane p of pixel (x, y)
 // holds (x * 7 + y * 13 + p * 29) mod (max + 1).
