@@ -302,14 +302,15 @@ std::string mismatchOf(int memoryFd, std::size_t memoryBytes, const ObjectFile::
     return {};
 }
 
-// Holding the name file exclusively: new memory of `bytes` for the object,
-// mapped, its header written and this process recorded as its only holder.
-AttachStatus makeObject(const std::string& name, ObjectKind kind, std::size_t bytes, int nameFd,
+// Holding the name file exclusively: the new memory of `bytes` made for the
+// object (`memory`, or -1 with the reason in `problem`), mapped, its header
+// written and this process recorded as its only holder.
+AttachStatus makeObject(Descriptor& memory, ObjectKind kind, std::size_t bytes, int nameFd,
                         const std::string& namePath, Attachment& made, std::string& problem) {
-    made.memory.reset(makeMemory(name, bytes, problem));
-    if (made.memory.get() < 0) {
+    if (memory.get() < 0) {
         return AttachStatus::refused;
     }
+    made.memory.reset(memory.release());
     made.mapping.take(mapShared(made.memory.get(), bytes), bytes);
     struct stat status {};
     if (made.mapping.get() == nullptr || ::fstat(made.memory.get(), &status) != 0) {
@@ -414,6 +415,14 @@ AttachStatus ObjectFile::attach(const std::string& name, const Layout& layout,
     if (fileName.empty()) {
         return fail(AttachStatus::refused, "the name is too long");
     }
+    // The memory a new object would get is made before the namespace lock is
+    // taken: reserving a large region takes time that every other attach of
+    // the user would otherwise spend waiting. It goes unused when the name
+    // turns out to be held.
+    std::string memoryProblem;
+    Descriptor newMemory(disposition == Disposition::createOrOpen
+                             ? makeMemory(name, createBytes, memoryProblem)
+                             : -1);
     const NamespaceGuard guard(*directory, attachPatience);
     if (!guard.held()) {
         return fail(AttachStatus::refused, "the object directory " + directory->path() +
@@ -446,8 +455,9 @@ AttachStatus ObjectFile::attach(const std::string& name, const Layout& layout,
             ::unlinkat(directory->fd(), fileName.c_str(), 0);
             return AttachStatus::missing;
         }
-        const AttachStatus made =
-            makeObject(name, layout.kind, createBytes, nameFile.get(), namePath, attached, problem);
+        problem = memoryProblem;
+        const AttachStatus made = makeObject(newMemory, layout.kind, createBytes, nameFile.get(),
+                                             namePath, attached, problem);
         if (made != AttachStatus::ok) {
             ::unlinkat(directory->fd(), fileName.c_str(), 0);
             return fail(made, problem);
