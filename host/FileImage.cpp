@@ -2,6 +2,7 @@
 
 #include "host/PngFile.h"
 #include "host/TiffFile.h"
+#include "platform/Path.h"
 
 #include <algorithm>
 #include <array>
@@ -13,12 +14,12 @@ namespace host {
 namespace {
 
 std::string lowerExtension(const std::string& path) {
-    const std::size_t dot = path.find_last_of('.');
-    const std::size_t slash = path.find_last_of("/\\");
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) {
+    const std::string name = platform::fileNameOf(path);
+    const std::size_t dot = name.find_last_of('.');
+    if (dot == std::string::npos) {
         return {};
     }
-    std::string extension = path.substr(dot + 1);
+    std::string extension = name.substr(dot + 1);
     std::transform(extension.begin(), extension.end(), extension.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return extension;

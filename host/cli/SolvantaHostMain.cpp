@@ -7,6 +7,7 @@
 #include "ProgressBar.h"
 #include "host/DescriptorText.h"
 #include "platform/Module.h"
+#include "platform/Path.h"
 #include "platform/Terminal.h"
 
 #include <cstdio>
@@ -36,15 +37,12 @@ std::string defaultPlugin() {
     if (!platform::moduleFileName(self, 4096)) {
         return {};
     }
-    const std::size_t slash = self.find_last_of("/\\");
-    const std::string directory = slash == std::string::npos ? "." : self.substr(0, slash);
     std::istringstream names(SOLVANTA_DEFAULT_PLUGINS);
     std::string name;
     std::string first;
     while (std::getline(names, name, ':')) {
-        std::string path = directory;
-        path += platform::kPathSeparator;
-        path += name;
+        // The module's file name is a full path, so this is never a bare name.
+        std::string path = platform::fileBeside(self, name);
         if (first.empty()) {
             first = path;
         }
