@@ -1,17 +1,13 @@
 #include "HostTestSupport.h"
 
-#include "platform/Module.h"
+#include "TestSupport.h"
 
 #include <gtest/gtest.h>
 
 namespace host_testing {
 
 std::string testFilterPath() {
-    std::string self;
-    if (!platform::moduleFileName(self, 4096)) {
-        ADD_FAILURE() << "cannot find the path of the running test";
-    }
-    return self.substr(0, self.rfind(platform::kPathSeparator) + 1) + TEST_FILTER_FILE;
+    return testing_support::besideTest(TEST_FILTER_FILE);
 }
 
 void loadTestFilter(host::FilterHost& host) {
