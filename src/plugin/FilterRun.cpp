@@ -75,7 +75,7 @@ void sendDocument(FilterGlobals& globals, const proxy::ParameterMap& runMap,
 // The automatic new-layer pass attaches to the server that the interactive
 // run kept; false when the run map names none.
 bool attachToKeptServer(FilterGlobals& globals, const proxy::ParameterMap& runMap) {
-    const std::string name = valueOr<std::string>(runMap, keys::connectionName, std::string());
+    const auto name = valueOr<std::string>(runMap, keys::connectionName, std::string());
     const int processId = valueOr<int>(runMap, keys::serverProcessId, 0);
     if (name.empty() || processId == 0) {
         return false;

@@ -35,7 +35,7 @@ constexpr std::size_t convert8Batch = 32767;
 // taken, anything else means RGB.
 hostapi::int16 requestedSpace(std::int8_t space) {
     return space >= hostapi::colorSpaceRGB && space <= hostapi::colorSpaceGray
-               ? space
+               ? static_cast<hostapi::int16>(space)
                : hostapi::colorSpaceRGB;
 }
 

@@ -8,7 +8,6 @@
 #include "proxy/ProcessGlobals.h"
 
 #include <boost/any.hpp>
-#include <boost/bind/bind.hpp>
 
 #include <cstdint>
 #include <cstring>
@@ -43,7 +42,8 @@ FilterGlobals::FilterGlobals() {
         {msg::progress, &FilterGlobals::handleProgress},
     };
     for (const auto& [selector, member] : handledRequests) {
-        registerHandler(selector, boost::bind(member, this, boost::placeholders::_1));
+        registerHandler(selector,
+                        [this, handler = member](msgBase* request) { (this->*handler)(request); });
     }
 }
 
